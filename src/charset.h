@@ -1,0 +1,27 @@
+// Character conversion: Shift_JIS text in the listing into the target machine's character set.
+#pragma once
+
+#include <cstdint>
+
+constexpr int CODE_TABLE_SIZE = 256;
+constexpr int VOICED_TABLE_SIZE = 51;
+
+// For each target code, the Shift_JIS code (lead byte * 256 + trail byte) of
+// the character it shows; 0 where no Shift_JIS character leads to it.
+extern const std::uint32_t CODE_TABLE[CODE_TABLE_SIZE];
+
+// The Shift_JIS codes of kana carrying a sound mark: entries 0-39 are the
+// plain kana plus 1 with the voiced mark, 40-49 the plain kana plus 2 with the
+// semi-voiced mark, and 50 is the katakana VU, a voiced U.
+extern const std::uint32_t VOICED_TABLE[VOICED_TABLE_SIZE];
+
+// The target codes of the stand-alone sound marks, written after a marked kana.
+constexpr unsigned char VOICED_MARK = 0xDE;
+constexpr unsigned char SEMI_VOICED_MARK = 0xDF;
+
+// Target codes 0x01-0x1F travel in a record as this byte followed by code + 0x30.
+constexpr unsigned char CONTROL_CODE_ESCAPE = 0x14;
+
+// Rewrites the loaded line in place into target codes, still ending in 0x00.
+// A two-byte character the target set lacks stops the run.
+void convert_charset();

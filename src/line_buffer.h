@@ -1,0 +1,60 @@
+// The line buffer: one listing line at a time, and the two cursors that walk it.
+//
+// The read cursor runs ahead while something is being recognised; the mark
+// records how much of the line is consumed for good. A loaded line always
+// ends with a 0x00 byte, after its line feed if it has one. Nothing here
+// checks the cursors: every loop that walks the line stops at is_line_end.
+#pragma once
+
+#include "image_format.h"
+
+constexpr int LINE_BUFFER_SIZE = 1024;
+constexpr int LONGEST_LINE = LINE_BUFFER_SIZE - 1;
+
+struct LineBuffer {
+    unsigned char text[LINE_BUFFER_SIZE];
+    int read_cursor;
+    int mark;
+};
+
+extern LineBuffer line_buffer;
+
+// Forgets anything read ahead from an earlier listing; input_stream is read from its start.
+void start_line_reader();
+
+// Loads the next line, converted to target codes; false when the listing has no more lines.
+bool load_next_line();
+
+// True for the bytes where a line's text ends: its line feed, or its terminating 0x00.
+inline bool is_line_end(unsigned char c) {
+    return c == '\n' || c == 0x00;
+}
+
+// Upper-cases the ASCII letters a-z only; every other byte stays as it is.
+inline unsigned char to_upper(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
+}
+
+inline unsigned char next_char() {
+    return line_buffer.text[line_buffer.read_cursor++];
+}
+
+inline void step_back(int count) {
+    line_buffer.read_cursor -= count;
+}
+
+inline void commit() {
+    line_buffer.mark = line_buffer.read_cursor;
+}
+
+inline void advance_mark(int count) {
+    line_buffer.mark += count;
+    line_buffer.read_cursor = line_buffer.mark;
+}
+
+// Writes the byte at the mark upper-cased and consumes it.
+inline void emit_at_mark() {
+    write_byte(to_upper(line_buffer.text[line_buffer.mark]));
+    line_buffer.mark++;
+    line_buffer.read_cursor = line_buffer.mark;
+}

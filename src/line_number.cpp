@@ -1,0 +1,48 @@
+#include "line_number.h"
+
+#include "image_format.h"
+#include "line_buffer.h"
+#include "main.h"
+
+std::int32_t previous_line_number = -1;
+std::int32_t current_line_number = 0;
+
+namespace {
+
+constexpr unsigned RECORD_START = 0xFF;
+
+bool is_digit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Reads the decimal digits at the read cursor. Like the target BASIC, any
+// number of digits is taken and the value wraps in 32-bit two's complement.
+std::int32_t read_decimal() {
+    std::uint32_t value = 0;
+    unsigned char c = next_char();
+    while (is_digit(c)) {
+        value = value * 10u + static_cast<std::uint32_t>(c - '0');
+        c = next_char();
+    }
+    // Exactly one space separates the number from the statements.
+    if (c != ' ') step_back(1);
+    return static_cast<std::int32_t>(value);
+}
+
+} // namespace
+
+void start_line_numbers() {
+    previous_line_number = -1;
+}
+
+void parse_line_number() {
+    current_line_number = read_decimal();
+    if (previous_line_number >= current_line_number) fatal_error("Illegal line number found in");
+    previous_line_number = current_line_number;
+    commit();
+    auto stored = static_cast<std::uint32_t>(current_line_number);
+    write_byte(RECORD_START);
+    write_byte(RECORD_START);
+    write_byte(stored & 0xFFu);
+    write_byte((stored >> 8) & 0xFFu);
+}

@@ -1,0 +1,26 @@
+// morvane: converts a BASIC listing into a tokenized program image.
+#include <cstdlib>
+
+#include "image_format.h"
+#include "line_buffer.h"
+#include "line_number.h"
+#include "main.h"
+#include "tokenizer.h"
+
+void end_process(int status) {
+    std::exit(status);
+}
+
+int main(int argc, char **argv) {
+    check_arguments_or_exit(argc - 1);
+    open_listing_or_exit(argv[1]);
+    open_image_or_exit(argv[2]);
+    write_header();
+    while (load_next_line()) {
+        parse_line_number();
+        tokenize_statements();
+    }
+    write_trailer();
+    close_files_or_exit();
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "main.h"
+#include "process_ended.h"
+
+// The tests run conversions inside this process too: an error there unwinds
+// to the test instead of ending it.
+void end_process(int status) {
+    throw ProcessEnded{status};
+}
+
+std::string hex(const std::string &bytes) {
+    static const char DIGITS[] = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char b : bytes) {
+        if (!text.empty()) text += ' ';
+        text += DIGITS[b >> 4];
+        text += DIGITS[b & 0xF];
+    }
+    return text;
+}
+
+std::string from_hex(const std::string &text) {
+    std::string digits;
+    for (char c : text)
+        if (c != ' ') digits += c;
+    if (digits.size() % 2 != 0) throw std::invalid_argument("odd hex: " + text);
+    std::string bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(digits.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+std::string image_header() {
+    return std::string(10, '\xD3') + std::string("mrv\0\0\0", 6);
+}
+
+std::string image_trailer() {
+    return std::string(12, '\0');
+}
+
+std::string partial_image_of(const std::vector<std::string> &records_hex) {
+    std::string image = image_header();
+    for (const std::string &record : records_hex)
+        image += from_hex(record);
+    return image;
+}
+
+std::string image_of(const std::vector<std::string> &records_hex) {
+    return partial_image_of(records_hex) + image_trailer();
+}
+
+std::string read_file(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+bool file_exists(const std::string &path) {
+    return std::filesystem::exists(path);
+}
+
+TempDir::TempDir() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/morvane-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+}
+
+namespace {
+
+void redirect_or_die(const std::string &path, int flags, int target) {
+    int fd = open(path.c_str(), flags, 0644);
+    if (fd < 0 || dup2(fd, target) < 0) _exit(127);
+    close(fd);
+}
+
+} // namespace
+
+RunResult run_morvane(const std::vector<std::string> &arguments, const std::string &stdin_path) {
+    TempDir streams;
+    std::string errors_path = streams.path("stderr");
+    std::string output_path = streams.path("stdout");
+    std::vector<char *> argv{const_cast<char *>(MORVANE_BINARY)};
+    for (const std::string &argument : arguments)
+        argv.push_back(const_cast<char *>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        redirect_or_die(stdin_path, O_RDONLY, 0);
+        redirect_or_die(output_path, O_WRONLY | O_CREAT | O_TRUNC, 1);
+        redirect_or_die(errors_path, O_WRONLY | O_CREAT | O_TRUNC, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int wait_status = 0;
+    waitpid(child, &wait_status, 0);
+    int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    return {status, read_file(errors_path), read_file(output_path)};
+}
+
+Conversion convert(const std::string &listing) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), listing);
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
+    return {run.status, run.errors, read_file(dir.path("image.bin"))};
+}
+
+std::string source_path(const std::string &relative) {
+    return std::string(MORVANE_SOURCE_DIR) + "/" + relative;
+}
+
+bool running_as_root() {
+    return geteuid() == 0;
+}

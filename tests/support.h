@@ -1,0 +1,63 @@
+// Helpers shared by the tests: hex notation, expected images, running the program.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Bytes are kept in std::string; hex() shows them as "FF FF 0A 00".
+std::string hex(const std::string &bytes);
+
+// Parses "FF FF 0A 00" (spaces optional) into bytes.
+std::string from_hex(const std::string &text);
+
+// The 16-byte header every image starts with, and the 12-byte trailer.
+std::string image_header();
+std::string image_trailer();
+
+// A complete image: header, the records given in hex, trailer.
+std::string image_of(const std::vector<std::string> &records_hex);
+
+// What the run left behind after a conversion error: header and records, no trailer.
+std::string partial_image_of(const std::vector<std::string> &records_hex);
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &bytes);
+bool file_exists(const std::string &path);
+
+// A fresh directory under the system's temporary directory, removed afterwards.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    std::string path(const std::string &name) const { return dir_ + "/" + name; }
+
+  private:
+    std::string dir_;
+};
+
+struct RunResult {
+    int status;         // exit status, or 128 + signal number if killed
+    std::string errors; // everything written to standard error
+    std::string output; // everything written to standard output
+};
+
+// Runs the built morvane with the arguments; standard input from stdin_path
+// (or /dev/null).
+RunResult run_morvane(const std::vector<std::string> &arguments,
+                      const std::string &stdin_path = "/dev/null");
+
+struct Conversion {
+    int status;
+    std::string errors;
+    std::string image; // the image file's bytes; empty if none was created
+};
+
+// Writes the listing to a file, converts it with the built program, reads the image back.
+Conversion convert(const std::string &listing);
+
+// The path of a file that ships with the project.
+std::string source_path(const std::string &relative);
+
+bool running_as_root();
