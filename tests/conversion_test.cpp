@@ -1,0 +1,214 @@
+// What the converter makes of listings: every case runs the built program on
+// a listing and compares its exit status, standard error and image byte for byte.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+struct Example {
+    const char *name; // what the case shows
+    std::string listing;
+    std::vector<std::string> records; // expected records in hex
+    std::string error = "";           // expected standard error; empty for a complete conversion
+};
+
+// A one-line listing "10 <body>\n" and the record it must give.
+Example line_10(const char *name, const std::string &body, const std::string &body_hex) {
+    return {name, "10 " + body + "\n", {"FF FF 0A 00 " + body_hex}};
+}
+
+// count copies of one byte in hex.
+std::string repeated(const std::string &byte_hex, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; i++)
+        text += " " + byte_hex;
+    return text;
+}
+
+const std::string LONG_REMARK = "1 REM " + std::string(300, 'Q') + "\n";
+const std::string LONG_REMARK_RECORD = "FF FF 01 00 8E 20" + repeated("51", 300) + " 00";
+
+// Gives exactly 1,023 bytes: the most a line can hold.
+std::string line_of_1023(const std::string &start, char fill, const std::string &end) {
+    return start + std::string(1023 - start.size() - end.size(), fill) + end;
+}
+
+const Example IMAGE_FORMAT[] = {
+    {"EmptyListingIsHeaderAndTrailer", "", {}},
+    {"EndAlone", "10 END\n", {"FF FF 0A 00 80 00"}},
+    {"PrintStringThenGoto",
+     "10 PRINT \"HELLO\"\n20 GOTO 10\n",
+     {"FF FF 0A 00 95 20 22 48 45 4C 4C 4F 22 00", "FF FF 14 00 88 20 31 30 00"}},
+    {"LineNumberStoredLowByteFirst", "300 END\n", {"FF FF 2C 01 80 00"}},
+    {"OnlyLow16BitsOfLineNumberStored",
+     "10 END\n65536 END\n",
+     {"FF FF 0A 00 80 00", "FF FF 00 00 80 00"}},
+};
+
+const Example LINE_READER[] = {
+    {"CrLfLineEndsReadAsLf", "10 END\r\n20 STOP\r\n", {"FF FF 0A 00 80 00", "FF FF 14 00 8F 00"}},
+    {"CarriageReturnInsideStringDropped",
+     "10 PRINT \"A\rB\"\n",
+     {"FF FF 0A 00 95 20 22 41 42 22 00"}},
+    {"CarriageReturnOnlyLineEndsMakeOneLine",
+     "10 A=1\r20 B=2\r",
+     {"FF FF 0A 00 41 D2 31 32 30 20 42 D2 32 00"}},
+    {"EndOfFileMarkAtLineStartEndsListing",
+     "10 END\n\x1A"
+     "20 STOP\n",
+     {"FF FF 0A 00 80 00"}},
+    {"EndOfFileMarkInsideLineEndsListing",
+     "10 PRINT\x1A"
+     "ABC\n",
+     {"FF FF 0A 00 95 00"}},
+    {"EndOfFileMarkAloneGivesEmptyImage",
+     "\x1A"
+     "10 END\n",
+     {}},
+    {"LastLineWithoutLineFeed", "10 END\n20 STOP", {"FF FF 0A 00 80 00", "FF FF 14 00 8F 00"}},
+    {"LineOf1023BytesWithLineFeedIsOneLine",
+     line_of_1023("10 REM", 'x', "\n") + "20 END\n",
+     {"FF FF 0A 00 8E" + repeated("78", 1016) + " 00", "FF FF 14 00 80 00"}},
+    {"LineLongerThan1023BytesIsCutAndItsRestIsTheNextLine",
+     line_of_1023("10 REM", 'x', "") + "20 END\n",
+     {"FF FF 0A 00 8E" + repeated("78", 1017) + " 00", "FF FF 14 00 80 00"}},
+    {"NulByteEndsTheLineText",
+     std::string("10 A\0B\n20 END\n", 14),
+     {"FF FF 0A 00 41 00", "FF FF 14 00 80 00"}},
+    {"OnlyCarriageReturnsGiveEmptyImage", "\r\r", {}},
+};
+
+const Example LINE_NUMBERS[] = {
+    {"LineZeroAccepted", "0 END\n", {"FF FF 00 00 80 00"}},
+    {"EmptyFirstLineIsLineZero", "\n", {"FF FF 00 00 00"}},
+    {"EmptyLineAfterALineStopsWithZero",
+     "10 END\n\n",
+     {"FF FF 0A 00 80 00"},
+     "Illegal line number found in 0\n"},
+    {"RepeatedNumberStops",
+     "10 END\n10 END\n",
+     {"FF FF 0A 00 80 00"},
+     "Illegal line number found in 10\n"},
+    {"DecreasingNumberStops",
+     "20 END\n10 END\n",
+     {"FF FF 14 00 80 00"},
+     "Illegal line number found in 10\n"},
+    {"ThirdLineRepeatingSecondKeepsFirstTwoRecords",
+     "10 END\n20 END\n20 END\n",
+     {"FF FF 0A 00 80 00", "FF FF 14 00 80 00"},
+     "Illegal line number found in 20\n"},
+    {"NoSpaceAfterNumber", "10PRINT\n", {"FF FF 0A 00 95 00"}},
+    {"SecondSpaceAfterNumberKept", "10  PRINT\n", {"FF FF 0A 00 20 95 00"}},
+    {"LeadingSpaceOnFirstLineIsLineZero", " 20 END\n", {"FF FF 00 00 32 30 20 80 00"}},
+    {"LeadingSpaceAfterALineStops",
+     "10 END\n 20 END\n",
+     {"FF FF 0A 00 80 00"},
+     "Illegal line number found in 0\n"},
+    {"LeadingZerosAreDigits", "0010 END\n", {"FF FF 0A 00 80 00"}},
+    {"NumberWrapsIn32Bits", "4294967306 END\n", {"FF FF 0A 00 80 00"}},
+    {"NumberWrappingNegativeStops",
+     "2147483648 END\n",
+     {},
+     "Illegal line number found in -2147483648\n"},
+    {"NumberOnlyGivesEmptyBody", "100\n", {"FF FF 64 00 00"}},
+    {"KanaIsNoDigit", "\x82\xA0\n", {"FF FF 00 00 91 00"}},
+    {"KanaRightAfterNumber", "10\x82\xA0=1\n", {"FF FF 0A 00 91 D2 31 00"}},
+};
+
+const Example KEYWORDS_AND_STATEMENTS[] = {
+    line_10("LowerCaseKeywordFoundStringKeepsCase", "print \"Hello\"",
+            "95 20 22 48 65 6C 6C 6F 22 00"),
+    line_10("LettersUpperCasedEqualsIsToken", "a$=\"x\"", "41 24 D2 22 78 22 00"),
+    line_10("ComparisonOperatorsAreSeparateTokens", "IF A<>B THEN 10",
+            "8A 20 41 D3 D1 42 20 C7 20 31 30 00"),
+    line_10("QuestionMarkIsPrint", "? \"A\"", "95 20 22 41 22 00"),
+    line_10("InputWholeNotInp", "INPUT A", "84 20 41 00"),
+    line_10("InpWithParenthesis", "A=INP(1)", "41 D2 D9 28 31 29 00"),
+    line_10("LocateWholeNotLoc", "LOCATE 1,2", "A1 20 31 2C 32 00"),
+    line_10("LocWithParenthesis", "A=LOC(1)", "41 D2 F5 28 31 29 00"),
+    line_10("TabIncludesParenthesis", "? TAB(5)", "95 20 C2 35 29 00"),
+    line_10("SpcBeforeSpaceIsLetters", "? SPC (1)", "95 20 53 50 43 20 28 31 29 00"),
+    line_10("DataItemsUpToColonOutsideQuotes", "DATA 1,\"A:B\",C:PRINT",
+            "83 20 31 2C 22 41 3A 42 22 2C 43 3A 95 00"),
+    line_10("DataItemsKeepCase", "DATA abc,def", "83 20 61 62 63 2C 64 65 66 00"),
+    line_10("RemarkCopiedAsWritten", "REM print \"x\"", "8E 20 70 72 69 6E 74 20 22 78 22 00"),
+    line_10("KeywordInsideName", "FORM=1", "81 4D D2 31 00"),
+    line_10("ToInsideName", "TOTAL=0", "C3 54 41 4C D2 30 00"),
+    line_10("RemInsideNameStartsRemark", "PREMIUM=0", "50 8E 49 55 4D 3D 30 00"),
+    line_10("UnclosedStringRunsToLineEnd", "PRINT \"ABC", "95 20 22 41 42 43 00"),
+    line_10("UnclosedQuoteInDataRunsToLineEnd", "DATA \"A:B", "83 20 22 41 3A 42 00"),
+    line_10("SingleQuoteIsOrdinary", "' PRINT", "27 20 95 00"),
+    {"EmptyBody", "10\n", {"FF FF 0A 00 00"}},
+    line_10("ControlPairOutsideQuotesSecondByteTokenized", "\x95\x53", "14 D2 00"),
+    line_10("ControlPairInsideQuotesKept", "\"\x95\x53\"", "22 14 3D 22 00"),
+    line_10("ControlPairColonEndsDataItems", "DATA \x8E\x9E\x95\xAA,\"\x8E\x9E\":PRINT",
+            "83 20 14 3A 14 3B 2C 22 14 3A 22 3A 95 00"),
+    line_10("ControlPairLetterStartsKeyword",
+            "A$=\x91\xE5"
+            "ID$(B$,1)",
+            "41 24 D2 14 EC 28 42 24 2C 31 29 00"),
+    line_10("SecondByteAfterE0UpperCasedOutsideQuotes",
+            "X=\xE0"
+            "a",
+            "58 D2 E0 41 00"),
+    line_10("SecondByteAfterE0KeptInsideQuotes",
+            "\"\xE0"
+            "a\"",
+            "22 E0 61 22 00"),
+};
+
+// A line without a line feed ends at its 0x00 in every loop; the longer line
+// before it leaves bytes in the buffer that must not reach the image.
+const Example LINES_WITHOUT_LINE_FEED[] = {
+    {"MainLoop", LONG_REMARK + "20 A", {LONG_REMARK_RECORD, "FF FF 14 00 41 00"}},
+    {"DataItems",
+     LONG_REMARK + "20 DATA 1,2",
+     {LONG_REMARK_RECORD, "FF FF 14 00 83 20 31 2C 32 00"}},
+    {"Remark", LONG_REMARK + "20 REM hi", {LONG_REMARK_RECORD, "FF FF 14 00 8E 20 68 69 00"}},
+    {"StringLiteral",
+     LONG_REMARK + "20 PRINT \"AB",
+     {LONG_REMARK_RECORD, "FF FF 14 00 95 20 22 41 42 00"}},
+    {"NulInsideDataItems", std::string("20 DATA 1\0:PRINT\n", 17), {"FF FF 14 00 83 20 31 00"}},
+    {"NulInsideRemark", std::string("20 REM a\0b\n", 11), {"FF FF 14 00 8E 20 61 00"}},
+    {"NulInsideString", std::string("20 ?\"a\0b\"\n", 10), {"FF FF 14 00 95 22 61 00"}},
+};
+
+void PrintTo(const Example &example, std::ostream *out) {
+    *out << example.name;
+}
+
+void expect_conversion(const Example &example) {
+    Conversion result = convert(example.listing);
+    if (example.error.empty()) {
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.errors, "");
+        EXPECT_EQ(hex(result.image), hex(image_of(example.records)));
+    } else {
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.errors, example.error);
+        EXPECT_EQ(hex(result.image), hex(partial_image_of(example.records)));
+    }
+}
+
+class Converts : public testing::TestWithParam<Example> {};
+
+TEST_P(Converts, ToExpectedImage) {
+    expect_conversion(GetParam());
+}
+
+std::string name_of(const testing::TestParamInfo<Example> &info) {
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(ImageFormat, Converts, testing::ValuesIn(IMAGE_FORMAT), name_of);
+INSTANTIATE_TEST_SUITE_P(LineReader, Converts, testing::ValuesIn(LINE_READER), name_of);
+INSTANTIATE_TEST_SUITE_P(LineNumbers, Converts, testing::ValuesIn(LINE_NUMBERS), name_of);
+INSTANTIATE_TEST_SUITE_P(Statements, Converts, testing::ValuesIn(KEYWORDS_AND_STATEMENTS), name_of);
+
+INSTANTIATE_TEST_SUITE_P(LineWithoutLineFeed, Converts, testing::ValuesIn(LINES_WITHOUT_LINE_FEED),
+                         name_of);
+
+} // namespace

@@ -1,0 +1,181 @@
+// How a run starts and ends: arguments, files that cannot be opened, read or
+// written, and the listing named as the image. Each case runs the built program.
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const std::string USAGE = "morvane version 0.5 : usage\n  morvane infile outfile\n";
+const std::string LISTING = "10 PRINT \"HI\"\n20 GOTO 10\n";
+
+TEST(Arguments, AnythingButTwoPrintsUsageAndTouchesNothing) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> argument_lists = {
+        {},
+        {dir.path("a")},
+        {dir.path("a"), dir.path("b"), dir.path("c")},
+    };
+    for (const auto &arguments : argument_lists) {
+        RunResult run = run_morvane(arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, USAGE);
+        EXPECT_EQ(run.output, "");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("")));
+}
+
+struct OpenFailure {
+    const char *name;
+    std::string listing;
+    std::string image;
+    std::string message;
+};
+
+TEST(OpenFailures, ReportThePathAndCreateNoImage) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    std::filesystem::create_directory(dir.path("folder"));
+    const OpenFailure failures[] = {
+        {"MissingListing", dir.path("missing.bas"), dir.path("image.bin"),
+         "Can't open input file " + dir.path("missing.bas") + "\n"},
+        {"DirectoryAsListing", dir.path("folder"), dir.path("image.bin"),
+         "Can't open input file " + dir.path("folder") + "\n"},
+        {"ImageInMissingDirectory", dir.path("listing.bas"), dir.path("nowhere/image.bin"),
+         "Can't open output file " + dir.path("nowhere/image.bin") + "\n"},
+        {"DirectoryAsImage", dir.path("listing.bas"), dir.path("folder"),
+         "Can't open output file " + dir.path("folder") + "\n"},
+    };
+    for (const OpenFailure &failure : failures) {
+        RunResult run = run_morvane({failure.listing, failure.image});
+        EXPECT_EQ(run.status, 1) << failure.name;
+        EXPECT_EQ(run.errors, failure.message) << failure.name;
+        EXPECT_FALSE(file_exists(dir.path("image.bin"))) << failure.name;
+    }
+    EXPECT_EQ(read_file(dir.path("listing.bas")), LISTING);
+}
+
+TEST(OpenFailures, UnwritableDirectoryForImage) {
+    if (running_as_root()) GTEST_SKIP() << "root may write into a read-only directory";
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    std::filesystem::create_directory(dir.path("locked"));
+    chmod(dir.path("locked").c_str(), 0555);
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("locked/image.bin")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Can't open output file " + dir.path("locked/image.bin") + "\n");
+}
+
+TEST(SameFile, RefusedBeforeTheListingIsTouched) {
+    TempDir dir;
+    std::string listing = dir.path("listing.bas");
+    write_file(listing, LISTING);
+    std::filesystem::create_hard_link(listing, dir.path("hard.bas"));
+    std::filesystem::create_symlink(listing, dir.path("soft.bas"));
+    for (const std::string &image :
+         {listing, dir.path("hard.bas"), dir.path("soft.bas"), dir.path(".") + "/listing.bas"}) {
+        RunResult run = run_morvane({listing, image});
+        EXPECT_EQ(run.status, 1) << image;
+        EXPECT_EQ(run.errors, "Input and output are the same file " + image + "\n");
+        EXPECT_EQ(read_file(listing), LISTING) << image;
+    }
+    RunResult through_link = run_morvane({dir.path("soft.bas"), listing});
+    EXPECT_EQ(through_link.status, 1);
+    EXPECT_EQ(read_file(listing), LISTING);
+}
+
+TEST(SameFile, StandardInputAndOutputAsDevicesConvert) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    RunResult run = run_morvane({"/dev/stdin", "/dev/stdout"}, dir.path("listing.bas"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(hex(run.output),
+              hex(image_of({"FF FF 0A 00 95 20 22 48 49 22 00", "FF FF 14 00 88 20 31 30 00"})));
+}
+
+TEST(SameFile, ListingOnStandardInputRefusedAsImage) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    RunResult run = run_morvane({"/dev/stdin", dir.path("listing.bas")}, dir.path("listing.bas"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Input and output are the same file " + dir.path("listing.bas") + "\n");
+    EXPECT_EQ(read_file(dir.path("listing.bas")), LISTING);
+}
+
+TEST(ListingThroughPipe, Converts) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    std::string command = "cat '" + dir.path("listing.bas") +
+                          "' | '" MORVANE_BINARY "' /dev/stdin '" + dir.path("image.bin") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(hex(read_file(dir.path("image.bin"))),
+              hex(image_of({"FF FF 0A 00 95 20 22 48 49 22 00", "FF FF 14 00 88 20 31 30 00"})));
+}
+
+TEST(WriteFailure, FullDeviceIsReportedNotSuccess) {
+    if (!file_exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Can't write output file /dev/full\n");
+    EXPECT_EQ(read_file(dir.path("listing.bas")), LISTING);
+}
+
+TEST(WriteFailure, FullDeviceMidwayThroughALongListing) {
+    if (!file_exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
+    TempDir dir;
+    std::string listing;
+    for (int line = 1; line <= 20000; line++)
+        listing += std::to_string(line) + " PRINT \"X\"\n";
+    write_file(dir.path("listing.bas"), listing);
+    RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Can't write output file /dev/full\n");
+}
+
+TEST(WriteFailure, ConversionErrorMessageWinsOverFailingWrite) {
+    if (!file_exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
+    TempDir dir;
+    write_file(dir.path("listing.bas"), "10 END\n5 END\n");
+    RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Illegal line number found in 5\n");
+}
+
+TEST(ReadFailure, ReportedAndImageGetsNoTrailer) {
+    if (!file_exists("/proc/self/mem")) GTEST_SKIP() << "this system has no /proc/self/mem";
+    TempDir dir;
+    RunResult run = run_morvane({"/proc/self/mem", dir.path("image.bin")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Can't read input file /proc/self/mem\n");
+    EXPECT_EQ(hex(read_file(dir.path("image.bin"))), hex(image_header()));
+}
+
+TEST(ConversionError, ImageKeepsEarlierRecordsAndListingStaysUntouched) {
+    TempDir dir;
+    const std::string listing = "10 END\n20 \x8A\xBF\n";
+    write_file(dir.path("listing.bas"), listing);
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Illegal character found in next of 10\n");
+    EXPECT_EQ(hex(read_file(dir.path("image.bin"))), hex(partial_image_of({"FF FF 0A 00 80 00"})));
+    EXPECT_EQ(read_file(dir.path("listing.bas")), listing);
+}
+
+TEST(ExistingImage, IsTruncatedAndReplaced) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), "10 END\n");
+    write_file(dir.path("image.bin"), std::string(5000, 'x'));
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(hex(read_file(dir.path("image.bin"))), hex(image_of({"FF FF 0A 00 80 00"})));
+}
+
+} // namespace
