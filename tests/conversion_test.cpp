@@ -160,6 +160,64 @@ const Example KEYWORDS_AND_STATEMENTS[] = {
             "22 E0 61 22 00"),
 };
 
+// "10 "<char>"": the converted bytes as they stand inside a string literal.
+Example quoted(const char *name, const std::string &characters, const std::string &bytes_hex) {
+    return line_10(name, "\"" + characters + "\"", "22 " + bytes_hex + " 22 00");
+}
+
+const Example CHARACTERS[] = {
+    quoted("Hiragana", "\x82\xA0", "91"),
+    quoted("Katakana", "\x83\x41", "B1"),
+    quoted("HalfWidthKatakanaCopied", "\xB1", "B1"),
+    quoted("VoicedHiragana", "\x82\xAA", "96 DE"),
+    quoted("VoicedKatakana", "\x83\x4B", "B6 DE"),
+    quoted("SemiVoicedHiragana", "\x82\xCF", "EA DF"),
+    quoted("SemiVoicedKatakana", "\x83\x70", "CA DF"),
+    quoted("KatakanaVu", "\x83\x94", "B3 DE"),
+    quoted("StandAloneSoundMarks", "\x81\x4A\x81\x4B", "DE DF"),
+    quoted("KanjiMoon", "\x8C\x8E", "14 31"),
+    quoted("KanjiHundred", "\x95\x53", "14 3D"),
+    quoted("Pi", "\x83\xCE", "14 40"),
+    quoted("KanjiSmall", "\x8F\xAC", "14 4F"),
+    quoted("IdeographicSpace", "\x81\x40", "20"),
+    quoted("FullWidthLowerCaseKeptInString", "\x82\x81", "61"),
+    quoted("ShapesAndSmallKana", "\x81\xA3\x81\x9C\x82\x9F\x82\xC1", "80 85 87 8F"),
+    quoted("LeadByteAfterE0StartsCharacter", "\xE0\x82\xA0", "E0 91"),
+    quoted("BytesF0ToFFCopied", "\xF0\xFD\xFF", "F0 FD FF"),
+    line_10("FullWidthKeywordTokenized", "\x82\x6F\x82\x71\x82\x68\x82\x6D\x82\x73", "95 00"),
+    line_10("FullWidthLowerCaseUpperCasedOutsideString", "\x82\x81", "41 00"),
+    line_10("FullWidthQuoteOpensString",
+            "\x81\x68"
+            "ab"
+            "\x81\x68",
+            "22 61 62 22 00"),
+    line_10("KanaOutsideStringIsOneByte", "\x83\x41=1", "B1 D2 31 00"),
+    {"FullWidthLineNumberAndSpace",
+     "\x82\x50\x82\x4F\x81\x40\x82\x6F\x82\x71\x82\x68\x82\x6D\x82\x73\n",
+     {"FF FF 0A 00 95 00"}},
+    {"UnknownKanjiOnFirstLineStopsWithZero",
+     "10 \x8A\xBF\n",
+     {},
+     "Illegal character found in next of 0\n"},
+    {"UnknownKanjiReportsPreviousLine",
+     "10 END\n20 \x8A\xBF\n",
+     {"FF FF 0A 00 80 00"},
+     "Illegal character found in next of 10\n"},
+    {"LeadByteBeforeLineFeedIsIllegal", "10 A\x82\n", {}, "Illegal character found in next of 0\n"},
+    {"LeadByteAtEndOfLastLineIsIllegal",
+     "10 END\n20 A\x82",
+     {"FF FF 0A 00 80 00"},
+     "Illegal character found in next of 10\n"},
+    {"LeadByteWhereLongLineIsCutIsIllegal",
+     line_of_1023("10 REM", 'x', "\x82") + "\x40\n",
+     {},
+     "Illegal character found in next of 0\n"},
+    {"EmptyCodeTablePositionIsNeverProduced",
+     "10 \x81\x4D\n",
+     {},
+     "Illegal character found in next of 0\n"},
+};
+
 // A line without a line feed ends at its 0x00 in every loop; the longer line
 // before it leaves bytes in the buffer that must not reach the image.
 const Example LINES_WITHOUT_LINE_FEED[] = {
@@ -208,6 +266,7 @@ INSTANTIATE_TEST_SUITE_P(LineReader, Converts, testing::ValuesIn(LINE_READER), n
 INSTANTIATE_TEST_SUITE_P(LineNumbers, Converts, testing::ValuesIn(LINE_NUMBERS), name_of);
 INSTANTIATE_TEST_SUITE_P(Statements, Converts, testing::ValuesIn(KEYWORDS_AND_STATEMENTS), name_of);
 
+INSTANTIATE_TEST_SUITE_P(Characters, Converts, testing::ValuesIn(CHARACTERS), name_of);
 INSTANTIATE_TEST_SUITE_P(LineWithoutLineFeed, Converts, testing::ValuesIn(LINES_WITHOUT_LINE_FEED),
                          name_of);
 

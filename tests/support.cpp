@@ -132,3 +132,14 @@ std::string source_path(const std::string &relative) {
 bool running_as_root() {
     return geteuid() == 0;
 }
+
+SilencedStandardError::SilencedStandardError() : saved_(dup(2)) {
+    int null = open("/dev/null", O_WRONLY);
+    dup2(null, 2);
+    close(null);
+}
+
+SilencedStandardError::~SilencedStandardError() {
+    dup2(saved_, 2);
+    close(saved_);
+}

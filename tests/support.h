@@ -61,3 +61,16 @@ Conversion convert(const std::string &listing);
 std::string source_path(const std::string &relative);
 
 bool running_as_root();
+
+// Sends standard error to /dev/null while it lives: for in-process runs of
+// conversions that are meant to fail many times over.
+class SilencedStandardError {
+  public:
+    SilencedStandardError();
+    ~SilencedStandardError();
+    SilencedStandardError(const SilencedStandardError &) = delete;
+    SilencedStandardError &operator=(const SilencedStandardError &) = delete;
+
+  private:
+    int saved_;
+};
