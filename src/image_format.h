@@ -26,6 +26,9 @@ inline void write_byte(unsigned b) {
     image_block[image_block_fill++] = static_cast<unsigned char>(b);
 }
 
+// Appends count bytes to the image, as they stand.
+void write_bytes(const unsigned char *bytes, std::size_t count);
+
 // Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
 void write_header();
 

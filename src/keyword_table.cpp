@@ -34,21 +34,63 @@ constexpr KeywordEntry KEYWORDS[KEYWORD_COUNT] = {
 
 namespace {
 
-constexpr KeywordIndex build_keyword_index() {
-    KeywordIndex index{};
-    int group_size[256] = {};
+constexpr int name_length(const KeywordEntry &entry) {
+    int length = 0;
+    while (entry.name[length] != 0)
+        length++;
+    return length;
+}
+
+constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {
+    for (int i = 0; shorter.name[i] != 0; i++)
+        if (longer.name[i] != shorter.name[i]) return false;
+    return true;
+}
+
+// The first name in table order that a text starts with is its longest
+// such name exactly when every name that starts another stands after it.
+constexpr bool longer_names_stand_first() {
+    for (int longer = 0; longer < KEYWORD_COUNT; longer++)
+        for (int shorter = 0; shorter < longer; shorter++)
+            if (starts_with(KEYWORDS[longer], KEYWORDS[shorter])) return false;
+    return true;
+}
+static_assert(longer_names_stand_first(),
+              "a keyword must stand before the keywords it starts with");
+
+constexpr unsigned char upper(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
+}
+
+constexpr void assign_byte_classes(KeywordTrie &trie) {
+    int classes = 1;
     for (const KeywordEntry &entry : KEYWORDS)
-        group_size[static_cast<unsigned char>(entry.name[0])]++;
-    for (int b = 0; b < 256; b++)
-        index.start[b + 1] = static_cast<std::uint8_t>(index.start[b] + group_size[b]);
-    int placed[256] = {};
-    for (int row = 0; row < KEYWORD_COUNT; row++) {
-        auto first = static_cast<unsigned char>(KEYWORDS[row].name[0]);
-        index.rows[index.start[first] + placed[first]++] = static_cast<std::uint8_t>(row);
+        for (int i = 0; entry.name[i] != 0; i++) {
+            auto b = static_cast<unsigned char>(entry.name[i]);
+            if (trie.byte_class[b] == 0) trie.byte_class[b] = static_cast<std::uint8_t>(classes++);
+        }
+    for (int b = 'a'; b <= 'z'; b++)
+        trie.byte_class[b] = trie.byte_class[upper(b)];
+}
+
+constexpr KeywordTrie build_keyword_trie() {
+    KeywordTrie trie{};
+    assign_byte_classes(trie);
+    int nodes = 1;
+    for (const KeywordEntry &entry : KEYWORDS) {
+        int node = 0;
+        for (int i = 0; entry.name[i] != 0; i++) {
+            std::uint16_t &child =
+                trie.next[node][trie.byte_class[static_cast<unsigned char>(entry.name[i])]];
+            if (child == 0) child = static_cast<std::uint16_t>(nodes++);
+            node = child;
+        }
+        // The first row with a name wins, should a name ever stand twice.
+        if (trie.token[node] == 0) trie.token[node] = static_cast<std::uint8_t>(entry.token);
     }
-    return index;
+    return trie;
 }
 
 } // namespace
 
-constexpr KeywordIndex KEYWORD_INDEX = build_keyword_index();
+constexpr KeywordTrie KEYWORD_TRIE = build_keyword_trie();

@@ -18,13 +18,16 @@ constexpr std::int32_t TOKEN_REM = 0x8E;
 // In search order: the first row that matches wins.
 extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];
 
-// The rows of KEYWORDS grouped by the first byte of their name, each group in
-// search order: the rows starting with byte b are rows[start[b]] up to
-// rows[start[b + 1]], so trying a group gives the same first match as
-// walking the whole table.
-struct KeywordIndex {
-    std::uint8_t start[257];
-    std::uint8_t rows[KEYWORD_COUNT];
+// KEYWORDS as a tree of upper-cased name bytes, built at compile time from
+// the table. Walking it from the root along the text finds the longest name
+// the text starts with; the build refuses a table in which that would not
+// be the first name in table order.
+struct KeywordTrie {
+    static constexpr int NODE_LIMIT = 384;
+    static constexpr int CLASS_LIMIT = 40;
+    std::uint8_t byte_class[256];                // 0 for bytes in no name; a-z as A-Z
+    std::uint16_t next[NODE_LIMIT][CLASS_LIMIT]; // 0: no name continues this way
+    std::uint8_t token[NODE_LIMIT]; // low byte of the token of a name ending here, or 0
 };
 
-extern const KeywordIndex KEYWORD_INDEX;
+extern const KeywordTrie KEYWORD_TRIE;

@@ -1,6 +1,8 @@
 #include "line_buffer.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "charset.h"
 #include "main.h"
@@ -32,21 +34,50 @@ bool refill_block() {
     return false;
 }
 
+// Copies count bytes to to, leaving out carriage returns; returns the number stored.
+int copy_without_returns(unsigned char *to, const unsigned char *from, std::size_t count) {
+    int stored = 0;
+    for (;;) {
+        const void *found = std::memchr(from, CARRIAGE_RETURN, count);
+        std::size_t run =
+            found ? static_cast<std::size_t>(static_cast<const unsigned char *>(found) - from)
+                  : count;
+        std::memcpy(to + stored, from, run);
+        stored += static_cast<int>(run);
+        if (found == nullptr) return stored;
+        from += run + 1;
+        count -= run + 1;
+    }
+}
+
+// Appends the rest of the current line that is in the block, at most room
+// bytes of it; true once the line is complete.
+bool take_from_block(int &length) {
+    const unsigned char *from = listing_block + block_position;
+    std::size_t count =
+        std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE - length));
+    const void *line_feed = std::memchr(from, '\n', count);
+    if (line_feed != nullptr)
+        count = static_cast<std::size_t>(static_cast<const unsigned char *>(line_feed) - from) + 1;
+    const void *end_mark = std::memchr(from, END_OF_FILE_MARK, count);
+    if (end_mark != nullptr) {
+        count = static_cast<std::size_t>(static_cast<const unsigned char *>(end_mark) - from);
+        input_ended = true;
+        block_length = block_position; // nothing after the mark is ever read
+    } else {
+        block_position += count;
+    }
+    length += copy_without_returns(line_buffer.text + length, from, count);
+    return line_feed != nullptr || end_mark != nullptr;
+}
+
 // Copies the next line into the buffer by the listing's text rules and
 // returns its length; 0 when the listing is exhausted.
 int read_line_text() {
     int length = 0;
     while (length < LONGEST_LINE) {
         if (block_position == block_length && !refill_block()) break;
-        unsigned char c = listing_block[block_position++];
-        if (c == CARRIAGE_RETURN) continue;
-        if (c == END_OF_FILE_MARK) {
-            input_ended = true;
-            block_position = block_length;
-            break;
-        }
-        line_buffer.text[length++] = c;
-        if (c == '\n') break;
+        if (take_from_block(length)) break;
     }
     line_buffer.text[length] = 0x00;
     return length;

@@ -26,12 +26,12 @@ void start_line_reader();
 bool load_next_line();
 
 // True for the bytes where a line's text ends: its line feed, or its terminating 0x00.
-inline bool is_line_end(unsigned char c) {
+constexpr bool is_line_end(unsigned char c) {
     return c == '\n' || c == 0x00;
 }
 
 // Upper-cases the ASCII letters a-z only; every other byte stays as it is.
-inline unsigned char to_upper(unsigned char c) {
+constexpr unsigned char to_upper(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
 }
 
