@@ -34,13 +34,6 @@ constexpr KeywordEntry KEYWORDS[KEYWORD_COUNT] = {
 
 namespace {
 
-constexpr int name_length(const KeywordEntry &entry) {
-    int length = 0;
-    while (entry.name[length] != 0)
-        length++;
-    return length;
-}
-
 constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {
     for (int i = 0; shorter.name[i] != 0; i++)
         if (longer.name[i] != shorter.name[i]) return false;

@@ -1,0 +1,121 @@
+// libFuzzer target: converts a listing held in memory into an image in
+// memory, and checks properties every image must have.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image_format.h"
+#include "line_buffer.h"
+#include "line_number.h"
+#include "main.h"
+#include "tokenizer.h"
+
+namespace {
+
+struct ProcessEnded {
+    int status;
+};
+
+struct Outcome {
+    int status;
+    std::string image;
+};
+
+std::FILE *open_listing_in_memory(const std::uint8_t *data, std::size_t size) {
+    if (size == 0) return std::fopen("/dev/null", "rb");
+    return fmemopen(const_cast<std::uint8_t *>(data), size, "rb");
+}
+
+Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
+    char *image = nullptr;
+    std::size_t image_size = 0;
+    input_stream = open_listing_in_memory(data, size);
+    output_stream = open_memstream(&image, &image_size);
+    if (input_stream == nullptr || output_stream == nullptr) std::abort();
+    image_block_fill = 0;
+    start_line_reader();
+    start_line_numbers();
+    int status = 0;
+    try {
+        write_header();
+        while (load_next_line()) {
+            parse_line_number();
+            tokenize_statements();
+        }
+        write_trailer();
+        close_files_or_exit();
+    } catch (const ProcessEnded &ended) {
+        status = ended.status;
+    }
+    Outcome outcome{status, std::string(image, image_size)};
+    std::free(image);
+    return outcome;
+}
+
+// The length of each line's text as the listing's text rules cut it: carriage
+// returns dropped, 0x1A ends the input, at most 1,023 bytes, the text ending
+// at the line feed or a 0x00.
+std::vector<std::size_t> line_text_lengths(const std::uint8_t *data, std::size_t size) {
+    std::vector<std::size_t> lengths;
+    std::size_t length = 0, text = 0;
+    bool text_ended = false;
+    for (std::size_t i = 0; i < size && data[i] != 0x1A; i++) {
+        if (data[i] == '\r') continue;
+        length++;
+        if (data[i] == '\n' || data[i] == 0) text_ended = true;
+        if (!text_ended) text++;
+        if (data[i] == '\n' || length == LONGEST_LINE) {
+            lengths.push_back(text);
+            length = text = 0;
+            text_ended = false;
+        }
+    }
+    if (length > 0) lengths.push_back(text);
+    return lengths;
+}
+
+void require(bool condition, const char *what) {
+    if (condition) return;
+    std::fprintf(stderr, "property broken: %s\n", what);
+    std::abort();
+}
+
+const char HEADER[] = "\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3mrv\0\0";
+
+void check_image(const Outcome &outcome, const std::vector<std::size_t> &lines) {
+    const std::string &image = outcome.image;
+    require(image.size() >= 16 && std::memcmp(image.data(), HEADER, 16) == 0, "header");
+    std::size_t end = image.size();
+    if (outcome.status == 0) {
+        require(end >= 28 && image.compare(end - 12, 12, std::string(12, '\0')) == 0, "trailer");
+        end -= 12;
+    }
+    std::size_t records = 0;
+    for (std::size_t at = 16; at < end; records++) {
+        require(end - at >= 5 && image.compare(at, 2, "\xFF\xFF") == 0, "record head");
+        std::size_t terminator = image.find('\0', at + 4);
+        require(terminator < end, "record ends with 0x00");
+        require(records < lines.size(), "one record per line");
+        require(terminator - (at + 4) <= lines[records], "body no longer than the line");
+        at = terminator + 1;
+    }
+    if (outcome.status == 0) require(records == lines.size(), "every line has its record");
+}
+
+} // namespace
+
+// Every way the run ends unwinds back to the harness.
+void end_process(int status) { throw ProcessEnded{status}; }
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    Outcome first = convert_in_memory(data, size);
+    check_image(first, line_text_lengths(data, size));
+    if (first.status == 0) {
+        Outcome second = convert_in_memory(data, size);
+        require(second.status == 0 && second.image == first.image, "same image a second time");
+    }
+    return 0;
+}

@@ -1,0 +1,27 @@
+10 REM Guess the word: the words come from DATA
+20 CLS
+30 RESTORE
+40 READ N
+50 DIM W$(N)
+60 FOR I=1 TO N:READ W$(I):NEXT I
+70 R=INT(RND(1)*N)+1
+80 A$=W$(R)
+90 PRINT "The word has";LEN(A$);"letters."
+100 PRINT "It starts with ";LEFT$(A$,1)
+110 T=0
+120 INPUT "Your guess";G$
+130 T=T+1
+140 IF G$=A$ THEN GOSUB 500:GOTO 180
+150 IF T>=5 THEN PRINT "It was ";A$:GOTO 180
+160 PRINT "No. Letter";T+1;"is ";MID$(A$,T+1,1)
+170 GOTO 120
+180 PRINT "Again (Y/N)";
+190 INPUT Q$
+200 IF Q$="Y" OR Q$="y" THEN 30
+210 END
+500 PRINT "Right, in";T;"tries!"
+510 FOR K=1 TO T:PRINT "*";:NEXT K:PRINT
+520 RETURN
+1000 DATA 5
+1010 DATA APPLE,"ORANGE",LEMON
+1020 DATA "BANANA:SPLIT",MELON
