@@ -37,7 +37,8 @@ Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
     if (input_stream == nullptr || output_stream == nullptr) std::abort();
     image_block_fill = 0;
     start_line_reader();
-    start_line_numbers();
+    previous_line_number = -1;
+    current_line_number = 0;
     int status = 0;
     try {
         write_header();

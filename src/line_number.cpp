@@ -31,10 +31,6 @@ std::int32_t read_decimal() {
 
 } // namespace
 
-void start_line_numbers() {
-    previous_line_number = -1;
-}
-
 void parse_line_number() {
     current_line_number = read_decimal();
     if (previous_line_number >= current_line_number) fatal_error("Illegal line number found in");

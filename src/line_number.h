@@ -9,9 +9,6 @@ extern std::int32_t previous_line_number;
 // The number being parsed or last parsed; conversion errors report it.
 extern std::int32_t current_line_number;
 
-// Sets both numbers as they stand before the first line of a listing.
-void start_line_numbers();
-
 // Reads the line number at the start of the buffer and one separating space,
 // stops the run unless the number is above the previous one, and writes the
 // record head: 0xFF, 0xFF, then the number's low and high byte.

@@ -27,9 +27,9 @@ void close_listing() {
 bool close_image() {
     if (output_stream == nullptr) return true;
     bool written = flush_image();
-    written = std::fflush(output_stream) == 0 && written;
-    written = std::ferror(output_stream) == 0 && written;
-    written = std::fclose(output_stream) == 0 && written;
+    std::fflush(output_stream);
+    if (std::ferror(output_stream)) written = false;
+    if (std::fclose(output_stream) != 0) written = false;
     output_stream = nullptr;
     return written;
 }

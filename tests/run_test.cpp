@@ -169,6 +169,33 @@ TEST(ConversionError, ImageKeepsEarlierRecordsAndListingStaysUntouched) {
     EXPECT_EQ(read_file(dir.path("listing.bas")), listing);
 }
 
+// Far more than one read block of listing and one write block of image:
+// records and the spans inside them cross every block boundary somewhere.
+TEST(LargeListing, ConvertsWholeAcrossReadAndWriteBlocks) {
+    std::string listing, records;
+    for (std::uint32_t line = 1; line <= 30000; line++) {
+        std::uint32_t number = line * 7;
+        std::string head = {'\xFF', '\xFF', char(number & 0xFF), char(number >> 8 & 0xFF)};
+        std::string text(line % 211, line % 2 ? 'x' : 'y');
+        if (line % 2) {
+            listing += std::to_string(number) + " PRINT \"" + text + "\"\r\n";
+            records += head + "\x95 \"" + text + "\"" + '\0';
+        } else {
+            listing += std::to_string(number) + " REM " + text + "\n";
+            records += head + "\x8E " + text + '\0';
+        }
+    }
+    TempDir dir;
+    write_file(dir.path("listing.bas"), listing);
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    std::string image = read_file(dir.path("image.bin"));
+    ASSERT_GT(image.size(), 20u * 65536);
+    EXPECT_TRUE(image == image_header() + records + image_trailer())
+        << "image differs; size " << image.size() << ", expected " << records.size() + 28;
+}
+
 TEST(ExistingImage, IsTruncatedAndReplaced) {
     TempDir dir;
     write_file(dir.path("listing.bas"), "10 END\n");
