@@ -122,7 +122,8 @@ Conversion convert(const std::string &listing) {
     TempDir dir;
     write_file(dir.path("listing.bas"), listing);
     RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
-    return {run.status, run.errors, read_file(dir.path("image.bin"))};
+    return {run.status, run.errors, read_file(dir.path("image.bin")),
+            read_file(dir.path("listing.bas"))};
 }
 
 std::string source_path(const std::string &relative) {

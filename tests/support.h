@@ -51,7 +51,8 @@ RunResult run_morvane(const std::vector<std::string> &arguments,
 struct Conversion {
     int status;
     std::string errors;
-    std::string image; // the image file's bytes; empty if none was created
+    std::string image;   // the image file's bytes; empty if none was created
+    std::string listing; // the listing file's bytes after the run
 };
 
 // Writes the listing to a file, converts it with the built program, reads the image back.

@@ -1,5 +1,6 @@
-// What the converter makes of listings: every case runs the built program on
-// a listing and compares its exit status, standard error and image byte for byte.
+// The converter's examples, each run through the built program: exit status,
+// standard error and image compared byte for byte, and the listing left as it was.
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -34,6 +35,55 @@ const std::string LONG_REMARK_RECORD = "FF FF 01 00 8E 20" + repeated("51", 300)
 // Gives exactly 1,023 bytes: the most a line can hold.
 std::string line_of_1023(const std::string &start, char fill, const std::string &end) {
     return start + std::string(1023 - start.size() - end.size(), fill) + end;
+}
+
+const std::string USAGE = "morvane version 0.5 : usage\n  morvane infile outfile\n";
+const std::string COMMAND_LINE_LISTING = "10 END\n";
+
+TEST(Arguments, AnythingButTwoPrintsUsageAndTouchesNothing) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> argument_lists = {
+        {},
+        {dir.path("a")},
+        {dir.path("a"), dir.path("b"), dir.path("c")},
+    };
+    for (const auto &arguments : argument_lists) {
+        RunResult run = run_morvane(arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, USAGE);
+        EXPECT_EQ(run.output, "");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path("")));
+}
+
+struct OpenFailure {
+    const char *name;
+    std::string listing;
+    std::string image;
+    std::string message;
+};
+
+TEST(OpenFailures, ReportThePathAndCreateNoImage) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), COMMAND_LINE_LISTING);
+    std::filesystem::create_directory(dir.path("folder"));
+    const OpenFailure failures[] = {
+        {"MissingListing", dir.path("missing.bas"), dir.path("image.bin"),
+         "Can't open input file " + dir.path("missing.bas") + "\n"},
+        {"DirectoryAsListing", dir.path("folder"), dir.path("image.bin"),
+         "Can't open input file " + dir.path("folder") + "\n"},
+        {"ImageInMissingDirectory", dir.path("listing.bas"), dir.path("nowhere/image.bin"),
+         "Can't open output file " + dir.path("nowhere/image.bin") + "\n"},
+        {"DirectoryAsImage", dir.path("listing.bas"), dir.path("folder"),
+         "Can't open output file " + dir.path("folder") + "\n"},
+    };
+    for (const OpenFailure &failure : failures) {
+        RunResult run = run_morvane({failure.listing, failure.image});
+        EXPECT_EQ(run.status, 1) << failure.name;
+        EXPECT_EQ(run.errors, failure.message) << failure.name;
+        EXPECT_FALSE(file_exists(dir.path("image.bin"))) << failure.name;
+    }
+    EXPECT_EQ(read_file(dir.path("listing.bas")), COMMAND_LINE_LISTING);
 }
 
 const Example IMAGE_FORMAT[] = {
@@ -249,6 +299,7 @@ void expect_conversion(const Example &example) {
         EXPECT_EQ(result.errors, example.error);
         EXPECT_EQ(hex(result.image), hex(partial_image_of(example.records)));
     }
+    EXPECT_EQ(result.listing, example.listing);
 }
 
 class Converts : public testing::TestWithParam<Example> {};
