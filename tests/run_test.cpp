@@ -73,35 +73,33 @@ TEST(ListingThroughPipe, Converts) {
               hex(image_of({"FF FF 0A 00 95 20 22 48 49 22 00", "FF FF 14 00 88 20 31 30 00"})));
 }
 
+std::string many_lines(int count) {
+    std::string listing;
+    for (int line = 1; line <= count; line++)
+        listing += std::to_string(line) + " PRINT \"X\"\n";
+    return listing;
+}
+
 TEST(WriteFailure, FullDeviceIsReportedNotSuccess) {
     if (!file_exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
+    struct {
+        const char *name;
+        std::string listing;
+        std::string errors;
+    } const cases[] = {
+        {"FailsWhenClosing", LISTING, "Can't write output file /dev/full\n"},
+        {"FailsMidwayThroughALongListing", many_lines(20000),
+         "Can't write output file /dev/full\n"},
+        {"ConversionErrorMessageWins", "10 END\n5 END\n", "Illegal line number found in 5\n"},
+    };
     TempDir dir;
-    write_file(dir.path("listing.bas"), LISTING);
-    RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "Can't write output file /dev/full\n");
-    EXPECT_EQ(read_file(dir.path("listing.bas")), LISTING);
-}
-
-TEST(WriteFailure, FullDeviceMidwayThroughALongListing) {
-    if (!file_exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
-    TempDir dir;
-    std::string listing;
-    for (int line = 1; line <= 20000; line++)
-        listing += std::to_string(line) + " PRINT \"X\"\n";
-    write_file(dir.path("listing.bas"), listing);
-    RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "Can't write output file /dev/full\n");
-}
-
-TEST(WriteFailure, ConversionErrorMessageWinsOverFailingWrite) {
-    if (!file_exists("/dev/full")) GTEST_SKIP() << "this system has no /dev/full";
-    TempDir dir;
-    write_file(dir.path("listing.bas"), "10 END\n5 END\n");
-    RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "Illegal line number found in 5\n");
+    for (const auto &write_case : cases) {
+        write_file(dir.path("listing.bas"), write_case.listing);
+        RunResult run = run_morvane({dir.path("listing.bas"), "/dev/full"});
+        EXPECT_EQ(run.status, 1) << write_case.name;
+        EXPECT_EQ(run.errors, write_case.errors) << write_case.name;
+        EXPECT_TRUE(read_file(dir.path("listing.bas")) == write_case.listing) << write_case.name;
+    }
 }
 
 TEST(ReadFailure, ReportedAndImageGetsNoTrailer) {
