@@ -56,6 +56,13 @@ bool is_lead_byte(unsigned char b) {
     return b >= FIRST_LEAD_BYTE && b <= LAST_LEAD_BYTE;
 }
 
+// True if any byte of the word is 0x00 or a lead byte: lead bytes are the
+// ones whose top three bits are 100.
+bool may_end_or_lead(std::uint64_t word) {
+    std::uint64_t top_bits = word & (EVERY_BYTE * 0xE0);
+    return has_byte_below(word, 1) || has_byte_below(top_bits ^ (EVERY_BYTE * 0x80), 1);
+}
+
 // The lowest target code showing the Shift_JIS code, as HAS_TARGET | code; 0 if none.
 constexpr std::uint16_t plain_target(std::uint32_t code) {
     for (int j = 0; j < CODE_TABLE_SIZE; j++)
@@ -116,7 +123,11 @@ int store_target(unsigned char *text, int write, std::uint16_t target) {
 void convert_charset() {
     unsigned char *text = line_buffer.text;
     int read = 0;
-    // Most lines hold no two-byte character: nothing moves until the first one.
+    // Most lines hold no two-byte character: nothing moves until the first
+    // one, or the 0x00 that ends the line, which the search skips to eight
+    // bytes at a time. Bytes after the 0x00 may be looked at, never used.
+    while (read + 8 <= LINE_BUFFER_SIZE && !may_end_or_lead(load_word(text + read)))
+        read += 8;
     while (!is_lead_byte(text[read])) {
         if (text[read] == 0x00) return;
         read++;

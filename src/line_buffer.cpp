@@ -21,6 +21,10 @@ std::size_t block_position = 0;
 std::size_t block_length = 0;
 bool input_ended = false;
 
+// The bits of the line's bytes or'ed together: a line with no byte from
+// 0x80 up needs no character conversion.
+std::uint64_t line_high_bits = 0;
+
 // Reads the next block; false at the end of the listing. A read error ends the
 // run, after the lines of an earlier partial block have been converted.
 bool refill_block() {
@@ -34,41 +38,44 @@ bool refill_block() {
     return false;
 }
 
-// Copies count bytes to to, leaving out carriage returns; returns the number stored.
-int copy_without_returns(unsigned char *to, const unsigned char *from, std::size_t count) {
-    int stored = 0;
-    for (;;) {
-        const void *found = std::memchr(from, CARRIAGE_RETURN, count);
-        std::size_t run =
-            found ? static_cast<std::size_t>(static_cast<const unsigned char *>(found) - from)
-                  : count;
-        std::memcpy(to + stored, from, run);
-        stored += static_cast<int>(run);
-        if (found == nullptr) return stored;
-        from += run + 1;
-        count -= run + 1;
-    }
-}
-
-// Appends the rest of the current line that is in the block, at most room
-// bytes of it; true once the line is complete.
+// Appends the rest of the current line that is in the block, at most as
+// much as the line has room for; true once the line is complete.
 bool take_from_block(int &length) {
     const unsigned char *from = listing_block + block_position;
     std::size_t count =
         std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE - length));
-    const void *line_feed = std::memchr(from, '\n', count);
-    if (line_feed != nullptr)
-        count = static_cast<std::size_t>(static_cast<const unsigned char *>(line_feed) - from) + 1;
-    const void *end_mark = std::memchr(from, END_OF_FILE_MARK, count);
-    if (end_mark != nullptr) {
-        count = static_cast<std::size_t>(static_cast<const unsigned char *>(end_mark) - from);
-        input_ended = true;
-        block_length = block_position; // nothing after the mark is ever read
-    } else {
-        block_position += count;
+    unsigned char *to = line_buffer.text + length;
+    std::size_t taken = 0;
+    std::size_t stored = 0;
+    std::uint64_t high_bits = 0;
+    bool complete = false;
+    bool end_mark = false;
+    while (taken < count && !complete && !end_mark) {
+        // Words without a line feed, carriage return or 0x1A go across whole.
+        std::uint64_t word;
+        if (count - taken >= 8 &&
+            !has_byte_below(word = load_word(from + taken), END_OF_FILE_MARK + 1)) {
+            std::memcpy(to + stored, &word, 8);
+            high_bits |= word;
+            taken += 8;
+            stored += 8;
+            continue;
+        }
+        unsigned char c = from[taken++];
+        end_mark = c == END_OF_FILE_MARK;
+        if (c == CARRIAGE_RETURN || end_mark) continue;
+        to[stored++] = c;
+        high_bits |= c;
+        complete = c == '\n';
     }
-    length += copy_without_returns(line_buffer.text + length, from, count);
-    return line_feed != nullptr || end_mark != nullptr;
+    line_high_bits |= high_bits;
+    length += static_cast<int>(stored);
+    block_position += taken;
+    if (end_mark) {
+        input_ended = true;
+        block_position = block_length; // nothing after the mark is ever read
+    }
+    return complete || end_mark;
 }
 
 // Copies the next line into the buffer by the listing's text rules and
@@ -94,7 +101,8 @@ void start_line_reader() {
 bool load_next_line() {
     line_buffer.read_cursor = 0;
     line_buffer.mark = 0;
+    line_high_bits = 0;
     if (read_line_text() == 0) return false;
-    convert_charset();
+    if ((line_high_bits & HIGH_BITS) != 0) convert_charset();
     return true;
 }

@@ -6,6 +6,9 @@
 // checks the cursors: every loop that walks the line stops at is_line_end.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "image_format.h"
 
 constexpr int LINE_BUFFER_SIZE = 1024;
@@ -24,6 +27,22 @@ void start_line_reader();
 
 // Loads the next line, converted to target codes; false when the listing has no more lines.
 bool load_next_line();
+
+// Scanning eight bytes at a time: a word holds the next eight bytes of a text
+// in memory order, and the tests below ask whether any of them qualifies.
+constexpr std::uint64_t EVERY_BYTE = 0x0101010101010101u;
+constexpr std::uint64_t HIGH_BITS = 0x8080808080808080u;
+
+inline std::uint64_t load_word(const unsigned char *bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// True if any byte of the word is below limit (at most 0x80).
+constexpr bool has_byte_below(std::uint64_t word, unsigned limit) {
+    return ((word - EVERY_BYTE * limit) & ~word & HIGH_BITS) != 0;
+}
 
 // True for the bytes where a line's text ends: its line feed, or its terminating 0x00.
 constexpr bool is_line_end(unsigned char c) {
