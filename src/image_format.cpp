@@ -32,7 +32,7 @@ void flush_image_or_exit() {
     if (!flush_image()) exit_write_failed();
 }
 
-void write_bytes(const unsigned char *bytes, std::size_t count) {
+void write_bytes_across_blocks(const unsigned char *bytes, std::size_t count) {
     while (count > 0) {
         if (image_block_fill == IMAGE_BLOCK_SIZE) flush_image_or_exit();
         std::size_t room = std::min(count, IMAGE_BLOCK_SIZE - image_block_fill);

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 extern std::FILE *output_stream;
 
@@ -26,8 +27,18 @@ inline void write_byte(unsigned b) {
     image_block[image_block_fill++] = static_cast<unsigned char>(b);
 }
 
+// Appends count bytes to the image when they do not fit in the block.
+void write_bytes_across_blocks(const unsigned char *bytes, std::size_t count);
+
 // Appends count bytes to the image, as they stand.
-void write_bytes(const unsigned char *bytes, std::size_t count);
+inline void write_bytes(const unsigned char *bytes, std::size_t count) {
+    if (count > IMAGE_BLOCK_SIZE - image_block_fill) {
+        write_bytes_across_blocks(bytes, count);
+        return;
+    }
+    std::memcpy(image_block + image_block_fill, bytes, count);
+    image_block_fill += count;
+}
 
 // Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
 void write_header();

@@ -1,5 +1,6 @@
 #include "tokenizer.h"
 
+#include <array>
 #include <cstring>
 
 #include "image_format.h"
@@ -50,19 +51,24 @@ void copy_string_literal() {
     commit();
 }
 
-// True for a byte that starts no keyword and is written as it stands: not a
-// letter a-z to upper-case, not a quote, not a line's end. A run of them
-// needs no look-up.
-bool is_plain(unsigned char b) {
-    return KEYWORD_TRIE.next[0][KEYWORD_TRIE.byte_class[b]] == 0 && b != DOUBLE_QUOTE &&
-           !is_line_end(b) && !(b >= 'a' && b <= 'z');
+// For each byte, whether it starts no keyword and is written as it stands:
+// not a letter a-z to upper-case, not a quote, not a line's end. A run of
+// them needs no look-up. Filled once from the keyword tree before main runs.
+std::array<bool, 256> find_plain_bytes() {
+    std::array<bool, 256> plain{};
+    for (int b = 0; b < 256; b++)
+        plain[b] = KEYWORD_TRIE.next[0][KEYWORD_TRIE.byte_class[b]] == 0 && b != DOUBLE_QUOTE &&
+                   !is_line_end(static_cast<unsigned char>(b)) && !(b >= 'a' && b <= 'z');
+    return plain;
 }
+
+const std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
 
 // Writes the run of plain bytes at the mark and consumes it; false if there is none.
 bool copy_plain_run() {
     const unsigned char *from = line_buffer.text + line_buffer.mark;
     int length = 0;
-    while (is_plain(from[length]))
+    while (PLAIN_BYTES[from[length]])
         length++;
     if (length == 0) return false;
     write_bytes(from, static_cast<std::size_t>(length));
