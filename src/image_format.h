@@ -21,6 +21,12 @@ bool flush_image();
 // Hands the gathered bytes on, ending the run with the write-failure message if refused.
 void flush_image_or_exit();
 
+// Makes sure count more bytes fit in the block, so that they can be stored
+// straight into it at image_block + image_block_fill.
+inline void reserve_image_room(std::size_t count) {
+    if (IMAGE_BLOCK_SIZE - image_block_fill < count) flush_image_or_exit();
+}
+
 // Appends the low 8 bits of b to the image.
 inline void write_byte(unsigned b) {
     if (image_block_fill == IMAGE_BLOCK_SIZE) flush_image_or_exit();

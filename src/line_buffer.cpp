@@ -1,6 +1,7 @@
 #include "line_buffer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -38,6 +39,17 @@ bool refill_block() {
     return false;
 }
 
+// Returns how many bytes at the start of the word are above 0x1A, so are
+// neither a line feed, a carriage return nor the end mark: all 8, or fewer
+// where the word holds such a byte (counted exactly where the byte order
+// allows, else 0 to go byte by byte).
+int ordinary_bytes(std::uint64_t word) {
+    std::uint64_t below = bytes_below(word, END_OF_FILE_MARK + 1);
+    if (below == 0) return 8;
+    if constexpr (std::endian::native == std::endian::little) return std::countr_zero(below) / 8;
+    return 0;
+}
+
 // Appends the rest of the current line that is in the block, at most as
 // much as the line has room for; true once the line is complete.
 bool take_from_block(int &length) {
@@ -51,15 +63,16 @@ bool take_from_block(int &length) {
     bool complete = false;
     bool end_mark = false;
     while (taken < count && !complete && !end_mark) {
-        // Words without a line feed, carriage return or 0x1A go across whole.
-        std::uint64_t word;
-        if (count - taken >= 8 &&
-            !has_byte_below(word = load_word(from + taken), END_OF_FILE_MARK + 1)) {
+        // Ordinary bytes go across a word at a time; a word's bytes after a
+        // special one are stored too, and overwritten later.
+        if (count - taken >= 8) {
+            std::uint64_t word = load_word(from + taken);
+            int ordinary = ordinary_bytes(word);
             std::memcpy(to + stored, &word, 8);
             high_bits |= word;
-            taken += 8;
-            stored += 8;
-            continue;
+            taken += static_cast<std::size_t>(ordinary);
+            stored += static_cast<std::size_t>(ordinary);
+            if (ordinary == 8) continue;
         }
         unsigned char c = from[taken++];
         end_mark = c == END_OF_FILE_MARK;

@@ -39,9 +39,16 @@ inline std::uint64_t load_word(const unsigned char *bytes) {
     return word;
 }
 
+// Marks with its top bit each byte of the word below limit (at most 0x80):
+// 0 if there is none. The mark of the first such byte in memory order is
+// exact; marks after it may be false.
+constexpr std::uint64_t bytes_below(std::uint64_t word, unsigned limit) {
+    return (word - EVERY_BYTE * limit) & ~word & HIGH_BITS;
+}
+
 // True if any byte of the word is below limit (at most 0x80).
 constexpr bool has_byte_below(std::uint64_t word, unsigned limit) {
-    return ((word - EVERY_BYTE * limit) & ~word & HIGH_BITS) != 0;
+    return bytes_below(word, limit) != 0;
 }
 
 // True for the bytes where a line's text ends: its line feed, or its terminating 0x00.

@@ -15,17 +15,18 @@ bool is_digit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
-// Reads the decimal digits at the read cursor. Like the target BASIC, any
-// number of digits is taken and the value wraps in 32-bit two's complement.
+// Reads the decimal digits at the mark and consumes them with one separating
+// space. Like the target BASIC, any number of digits is taken and the value
+// wraps in 32-bit two's complement.
 std::int32_t read_decimal() {
+    const unsigned char *start = line_buffer.text + line_buffer.mark;
+    const unsigned char *at = start;
     std::uint32_t value = 0;
-    unsigned char c = next_char();
-    while (is_digit(c)) {
-        value = value * 10u + static_cast<std::uint32_t>(c - '0');
-        c = next_char();
-    }
+    for (; is_digit(*at); at++)
+        value = value * 10u + static_cast<std::uint32_t>(*at - '0');
     // Exactly one space separates the number from the statements.
-    if (c != ' ') step_back(1);
+    if (*at == ' ') at++;
+    advance_mark(static_cast<int>(at - start));
     return static_cast<std::int32_t>(value);
 }
 
@@ -35,7 +36,6 @@ void parse_line_number() {
     current_line_number = read_decimal();
     if (previous_line_number >= current_line_number) fatal_error("Illegal line number found in");
     previous_line_number = current_line_number;
-    commit();
     auto stored = static_cast<std::uint32_t>(current_line_number);
     write_byte(RECORD_START);
     write_byte(RECORD_START);

@@ -12,43 +12,52 @@ namespace {
 constexpr unsigned char DOUBLE_QUOTE = '"';
 constexpr unsigned char STATEMENT_SEPARATOR = ':';
 
-// Writes the bytes from the read cursor up to the first of stops or the
-// line's end as they stand, moves the read cursor past them, and returns the
-// byte it stopped at. stops always holds the line feed; the line's 0x00
-// ends the span too.
-unsigned char copy_span_until(const char *stops) {
-    const unsigned char *from = line_buffer.text + line_buffer.read_cursor;
-    std::size_t length = std::strcspn(reinterpret_cast<const char *>(from), stops);
-    write_bytes(from, length);
-    line_buffer.read_cursor += static_cast<int>(length);
-    return from[length];
+// A line being tokenized: where it stands in the line buffer and where its
+// record body goes in the image block. Kept in locals while the line is
+// worked through, since a store of a byte through a global pointer would make
+// the compiler fetch every global cursor again.
+struct Walk {
+    const unsigned char *at; // the first byte of the line not yet consumed
+    unsigned char *out;      // where the next byte of the body goes
+};
+
+void copy_byte(Walk &walk) {
+    *walk.out++ = *walk.at++;
+}
+
+// Copies the bytes up to the first of stops or the line's end as they stand,
+// and returns the byte it stopped at, not consumed. stops always holds the
+// line feed; the line's 0x00 ends the span too.
+unsigned char copy_span_until(Walk &walk, const char *stops) {
+    std::size_t length = std::strcspn(reinterpret_cast<const char *>(walk.at), stops);
+    std::memcpy(walk.out, walk.at, length);
+    walk.at += length;
+    walk.out += length;
+    return *walk.at;
 }
 
 // Copies the items after DATA as written, up to and including the first
 // colon outside quotes, or to the line's end.
-void copy_data_items() {
+void copy_data_items(Walk &walk) {
     bool in_quotes = false;
     for (;;) {
-        unsigned char stop = copy_span_until(in_quotes ? "\"\n" : ":\"\n");
-        if (is_line_end(stop)) break;
-        write_byte(next_char());
-        if (stop == STATEMENT_SEPARATOR) break;
+        unsigned char stop = copy_span_until(walk, in_quotes ? "\"\n" : ":\"\n");
+        if (is_line_end(stop)) return;
+        copy_byte(walk);
+        if (stop == STATEMENT_SEPARATOR) return;
         in_quotes = !in_quotes;
     }
-    commit();
 }
 
 // Copies the rest of the line after REM as written.
-void copy_remark() {
-    copy_span_until("\n");
-    commit();
+void copy_remark(Walk &walk) {
+    copy_span_until(walk, "\n");
 }
 
 // Copies a string literal after its opening quote as written, up to and
 // including the closing quote, or to the line's end when it has none.
-void copy_string_literal() {
-    if (copy_span_until("\"\n") == DOUBLE_QUOTE) write_byte(next_char());
-    commit();
+void copy_string_literal(Walk &walk) {
+    if (copy_span_until(walk, "\"\n") == DOUBLE_QUOTE) copy_byte(walk);
 }
 
 // For each byte, whether it starts no keyword and is written as it stands:
@@ -64,55 +73,63 @@ std::array<bool, 256> find_plain_bytes() {
 
 const std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
 
-// Writes the run of plain bytes at the mark and consumes it; false if there is none.
-bool copy_plain_run() {
-    const unsigned char *from = line_buffer.text + line_buffer.mark;
-    int length = 0;
-    while (PLAIN_BYTES[from[length]])
-        length++;
-    if (length == 0) return false;
-    write_bytes(from, static_cast<std::size_t>(length));
-    advance_mark(length);
-    return true;
+// Copies the run of plain bytes that starts the rest of the line; false if there is none.
+bool copy_plain_run(Walk &walk) {
+    const unsigned char *start = walk.at;
+    while (PLAIN_BYTES[*walk.at])
+        copy_byte(walk);
+    return walk.at != start;
+}
+
+// Returns the token of the first keyword in table order that text starts
+// with, upper-cased, and its length; 0 when none does. The longest name
+// found in the tree is that keyword. The line's 0x00 is in no name, so the
+// walk stops there at the latest.
+std::int32_t find_keyword(const unsigned char *text, int &length) {
+    int node = 0;
+    std::int32_t token = 0;
+    for (int i = 0;; i++) {
+        node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[text[i]]];
+        if (node == 0) return token;
+        if (KEYWORD_TRIE.token[node] != 0) {
+            token = KEYWORD_TRIE.token[node];
+            length = i + 1;
+        }
+    }
 }
 
 } // namespace
 
 std::int32_t match_keyword() {
-    const unsigned char *at = line_buffer.text + line_buffer.mark;
-    int node = 0;
-    int matched_length = 0;
-    std::int32_t token = 0;
-    // The line's 0x00 is in no name, so the walk stops there at the latest.
-    for (int i = 0;; i++) {
-        node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[at[i]]];
-        if (node == 0) break;
-        if (KEYWORD_TRIE.token[node] != 0) {
-            token = KEYWORD_TRIE.token[node];
-            matched_length = i + 1;
-        }
-    }
-    if (token != 0) advance_mark(matched_length);
+    int length = 0;
+    std::int32_t token = find_keyword(line_buffer.text + line_buffer.mark, length);
+    if (token != 0) advance_mark(length);
     return token;
 }
 
 void tokenize_statements() {
+    // A body is never longer than the rest of its line, so the record fits.
+    reserve_image_room(LINE_BUFFER_SIZE + 1);
+    Walk walk{line_buffer.text + line_buffer.mark, image_block + image_block_fill};
     for (;;) {
-        if (copy_plain_run()) continue;
-        std::int32_t token = match_keyword();
+        if (copy_plain_run(walk)) continue;
+        int length = 0;
+        std::int32_t token = find_keyword(walk.at, length);
         if (token != 0) {
-            commit();
-            write_byte(static_cast<unsigned>(token));
-            if (token == TOKEN_DATA) copy_data_items();
-            if (token == TOKEN_REM) copy_remark();
+            walk.at += length;
+            *walk.out++ = static_cast<unsigned char>(token);
+            if (token == TOKEN_DATA) copy_data_items(walk);
+            if (token == TOKEN_REM) copy_remark(walk);
             continue;
         }
-        unsigned char first = line_buffer.text[line_buffer.mark];
-        if (is_line_end(first)) {
-            write_byte(0x00);
-            return;
-        }
-        emit_at_mark();
-        if (first == DOUBLE_QUOTE) copy_string_literal();
+        unsigned char first = *walk.at;
+        if (is_line_end(first)) break;
+        *walk.out++ = to_upper(first);
+        walk.at++;
+        if (first == DOUBLE_QUOTE) copy_string_literal(walk);
     }
+    *walk.out++ = 0x00; // the line feed itself is never written
+    image_block_fill = static_cast<std::size_t>(walk.out - image_block);
+    line_buffer.mark = static_cast<int>(walk.at - line_buffer.text);
+    line_buffer.read_cursor = line_buffer.mark;
 }
