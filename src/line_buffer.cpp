@@ -112,7 +112,6 @@ void start_line_reader() {
 }
 
 bool load_next_line() {
-    line_buffer.read_cursor = 0;
     line_buffer.mark = 0;
     line_high_bits = 0;
     if (read_line_text() == 0) return false;

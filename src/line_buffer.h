@@ -1,23 +1,21 @@
-// The line buffer: one listing line at a time, and the two cursors that walk it.
+// The line buffer: one listing line at a time, and the mark that records how
+// much of it is consumed for good.
 //
-// The read cursor runs ahead while something is being recognised; the mark
-// records how much of the line is consumed for good. A loaded line always
-// ends with a 0x00 byte, after its line feed if it has one. Nothing here
-// checks the cursors: every loop that walks the line stops at is_line_end.
+// A loaded line always ends with a 0x00 byte, after its line feed if it has
+// one. The readers of the line look ahead from the mark with a pointer of
+// their own and move the mark past what they accept. Nothing here checks
+// the mark: every loop that walks the line stops at is_line_end.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
-
-#include "image_format.h"
 
 constexpr int LINE_BUFFER_SIZE = 1024;
 constexpr int LONGEST_LINE = LINE_BUFFER_SIZE - 1;
 
 struct LineBuffer {
     unsigned char text[LINE_BUFFER_SIZE];
-    int read_cursor;
-    int mark;
+    int mark; // index of the first byte not yet consumed
 };
 
 extern LineBuffer line_buffer;
@@ -61,26 +59,7 @@ constexpr unsigned char to_upper(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
 }
 
-inline unsigned char next_char() {
-    return line_buffer.text[line_buffer.read_cursor++];
-}
-
-inline void step_back(int count) {
-    line_buffer.read_cursor -= count;
-}
-
-inline void commit() {
-    line_buffer.mark = line_buffer.read_cursor;
-}
-
+// Consumes count bytes at the mark.
 inline void advance_mark(int count) {
     line_buffer.mark += count;
-    line_buffer.read_cursor = line_buffer.mark;
-}
-
-// Writes the byte at the mark upper-cased and consumes it.
-inline void emit_at_mark() {
-    write_byte(to_upper(line_buffer.text[line_buffer.mark]));
-    line_buffer.mark++;
-    line_buffer.read_cursor = line_buffer.mark;
 }

@@ -81,11 +81,11 @@ bool copy_plain_run(Walk &walk) {
     return walk.at != start;
 }
 
-// Returns the token of the first keyword in table order that text starts
-// with, upper-cased, and its length; 0 when none does. The longest name
-// found in the tree is that keyword. The line's 0x00 is in no name, so the
-// walk stops there at the latest.
-std::int32_t find_keyword(const unsigned char *text, int &length) {
+} // namespace
+
+// The longest name found in the tree is the first in table order. The
+// line's 0x00 is in no name, so the walk stops there at the latest.
+std::int32_t match_keyword(const unsigned char *text, int &length) {
     int node = 0;
     std::int32_t token = 0;
     for (int i = 0;; i++) {
@@ -98,15 +98,6 @@ std::int32_t find_keyword(const unsigned char *text, int &length) {
     }
 }
 
-} // namespace
-
-std::int32_t match_keyword() {
-    int length = 0;
-    std::int32_t token = find_keyword(line_buffer.text + line_buffer.mark, length);
-    if (token != 0) advance_mark(length);
-    return token;
-}
-
 void tokenize_statements() {
     // A body is never longer than the rest of its line, so the record fits.
     reserve_image_room(LINE_BUFFER_SIZE + 1);
@@ -114,7 +105,7 @@ void tokenize_statements() {
     for (;;) {
         if (copy_plain_run(walk)) continue;
         int length = 0;
-        std::int32_t token = find_keyword(walk.at, length);
+        std::int32_t token = match_keyword(walk.at, length);
         if (token != 0) {
             walk.at += length;
             *walk.out++ = static_cast<unsigned char>(token);
@@ -131,5 +122,4 @@ void tokenize_statements() {
     *walk.out++ = 0x00; // the line feed itself is never written
     image_block_fill = static_cast<std::size_t>(walk.out - image_block);
     line_buffer.mark = static_cast<int>(walk.at - line_buffer.text);
-    line_buffer.read_cursor = line_buffer.mark;
 }
