@@ -1,8 +1,5 @@
 #include "image_format.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "main.h"
 
 std::FILE *output_stream = nullptr;
@@ -30,17 +27,6 @@ bool flush_image() {
 
 void flush_image_or_exit() {
     if (!flush_image()) exit_write_failed();
-}
-
-void write_bytes_across_blocks(const unsigned char *bytes, std::size_t count) {
-    while (count > 0) {
-        if (image_block_fill == IMAGE_BLOCK_SIZE) flush_image_or_exit();
-        std::size_t room = std::min(count, IMAGE_BLOCK_SIZE - image_block_fill);
-        std::memcpy(image_block + image_block_fill, bytes, room);
-        image_block_fill += room;
-        bytes += room;
-        count -= room;
-    }
 }
 
 void write_header() {

@@ -1,13 +1,13 @@
 // The program image: a fixed header, one record per listing line, a fixed trailer.
 //
-// Every byte goes through write_byte, strictly front to back; nothing is ever
-// patched afterwards. Bytes are gathered in a fixed block and handed to the
-// stream a block at a time.
+// The image is written strictly front to back; nothing is ever patched
+// afterwards. Bytes are gathered in a fixed block and handed to the stream a
+// block at a time: one by one through write_byte, or, for a record body,
+// stored straight into the block after reserve_image_room.
 #pragma once
 
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 
 extern std::FILE *output_stream;
 
@@ -31,19 +31,6 @@ inline void reserve_image_room(std::size_t count) {
 inline void write_byte(unsigned b) {
     if (image_block_fill == IMAGE_BLOCK_SIZE) flush_image_or_exit();
     image_block[image_block_fill++] = static_cast<unsigned char>(b);
-}
-
-// Appends count bytes to the image when they do not fit in the block.
-void write_bytes_across_blocks(const unsigned char *bytes, std::size_t count);
-
-// Appends count bytes to the image, as they stand.
-inline void write_bytes(const unsigned char *bytes, std::size_t count) {
-    if (count > IMAGE_BLOCK_SIZE - image_block_fill) {
-        write_bytes_across_blocks(bytes, count);
-        return;
-    }
-    std::memcpy(image_block + image_block_fill, bytes, count);
-    image_block_fill += count;
 }
 
 // Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
