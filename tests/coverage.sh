@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-coverage
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_COVERAGE=ON >/dev/null
+# Counts from an earlier build would not match the new objects.
+find "$build" -name '*.gcda' -delete 2>/dev/null || true
 cmake --build "$build" -j2 >/dev/null
 find "$build" -name '*.gcda' -delete
 ctest --test-dir "$build" -j2 --output-on-failure >/dev/null

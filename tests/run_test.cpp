@@ -202,6 +202,23 @@ TEST(BadInput, RandomBinaryConvertsOrStopsWithAConversionMessage) {
     }
 }
 
+// 65 records of 1,008 bytes fill the first 64 KiB block exactly with the
+// header, so the trailer starts a block of its own.
+TEST(LargeListing, RecordsFillingABlockExactly) {
+    std::string listing, records;
+    for (int line = 1; line <= 65; line++) {
+        std::string remark = " " + std::string(1001, 'x');
+        listing += std::to_string(line) + " REM" + remark + "\n";
+        records += std::string{'\xFF', '\xFF', char(line), '\0', '\x8E'} + remark + '\0';
+    }
+    ASSERT_EQ(image_header().size() + records.size(), 65536u);
+    TempDir dir;
+    write_file(dir.path("listing.bas"), listing);
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(read_file(dir.path("image.bin")) == image_header() + records + image_trailer());
+}
+
 TEST(ExistingImage, IsTruncatedAndReplaced) {
     TempDir dir;
     write_file(dir.path("listing.bas"), "10 END\n");
