@@ -202,8 +202,7 @@ TEST(BadInput, RandomBinaryConvertsOrStopsWithAConversionMessage) {
     }
 }
 
-// 65 records of 1,008 bytes fill the first 64 KiB block exactly with the
-// header, so the trailer starts a block of its own.
+// 65 records of 1,008 bytes and the header make exactly 64 KiB.
 TEST(LargeListing, RecordsFillingABlockExactly) {
     std::string listing, records;
     for (int line = 1; line <= 65; line++) {
@@ -212,6 +211,31 @@ TEST(LargeListing, RecordsFillingABlockExactly) {
         records += std::string{'\xFF', '\xFF', char(line), '\0', '\x8E'} + remark + '\0';
     }
     ASSERT_EQ(image_header().size() + records.size(), 65536u);
+    TempDir dir;
+    write_file(dir.path("listing.bas"), listing);
+    RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(read_file(dir.path("image.bin")) == image_header() + records + image_trailer());
+}
+
+// A record head that starts in the last bytes of a block and ends in the next:
+// lines of 1,000 and 491 image bytes bring the block to 64,511, a cut line
+// of 1,023 bytes to 65,533, and the next head crosses the boundary.
+TEST(LargeListing, RecordHeadAcrossABlockBoundary) {
+    std::string listing, records;
+    auto add_remark_line = [&](int line, std::size_t record_size) {
+        std::string remark(record_size - 6, 'x'); // head 4, REM token, terminator
+        remark[0] = ' ';
+        listing += std::to_string(line) + " REM" + remark + "\n";
+        records += std::string{'\xFF', '\xFF', char(line), '\0', '\x8E'} + remark + '\0';
+    };
+    for (int line = 1; line <= 64; line++)
+        add_remark_line(line, 1000);
+    add_remark_line(65, 491);
+    ASSERT_EQ(image_header().size() + records.size() + 4, 64511u);
+    listing.append("66").append(1021, 'X').append("67 END\n");
+    records += std::string{'\xFF', '\xFF', 66, 0} + std::string(1021, 'X') + '\0';
+    records += from_hex("FF FF 43 00 80 00");
     TempDir dir;
     write_file(dir.path("listing.bas"), listing);
     RunResult run = run_morvane({dir.path("listing.bas"), dir.path("image.bin")});
