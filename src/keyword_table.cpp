@@ -1,5 +1,7 @@
 #include "keyword_table.h"
 
+#include "line_buffer.h"
+
 // The operators come first, then "?", then the keywords in ASCII order of
 // their names, except that INPUT stands before INP and LOCATE before LOC: a
 // name that another name starts with must come after it, or the longer one
@@ -51,10 +53,6 @@ constexpr bool longer_names_stand_first() {
 static_assert(longer_names_stand_first(),
               "a keyword must stand before the keywords it starts with");
 
-constexpr unsigned char upper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
 constexpr void assign_byte_classes(KeywordTrie &trie) {
     int classes = 1;
     for (const KeywordEntry &entry : KEYWORDS)
@@ -63,7 +61,7 @@ constexpr void assign_byte_classes(KeywordTrie &trie) {
             if (trie.byte_class[b] == 0) trie.byte_class[b] = static_cast<std::uint8_t>(classes++);
         }
     for (int b = 'a'; b <= 'z'; b++)
-        trie.byte_class[b] = trie.byte_class[upper(b)];
+        trie.byte_class[b] = trie.byte_class[to_upper(static_cast<unsigned char>(b))];
 }
 
 constexpr KeywordTrie build_keyword_trie() {
