@@ -10,7 +10,7 @@
 #include "image_format.h"
 #include "line_buffer.h"
 #include "line_number.h"
-#include "main.h"
+#include "run_files.h"
 #include "tokenizer.h"
 
 namespace {
@@ -35,7 +35,7 @@ Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
     input_stream = open_listing_in_memory(data, size);
     output_stream = open_memstream(&image, &image_size);
     if (input_stream == nullptr || output_stream == nullptr) std::abort();
-    image_block_fill = 0;
+    output_fill = 0;
     start_line_reader();
     previous_line_number = -1;
     current_line_number = 0;
@@ -56,14 +56,15 @@ Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
     return outcome;
 }
 
-// The length of each line's text as the listing's text rules cut it: carriage
-// returns dropped, 0x1A ends the input, at most 1,023 bytes, the text ending
-// at the line feed or a 0x00.
+// The length of each line's text as the listing's text rules cut it: a
+// byte-order mark at the start skipped, carriage returns dropped, 0x1A ends
+// the input, at most 1,023 bytes, the text ending at the line feed or a 0x00.
 std::vector<std::size_t> line_text_lengths(const std::uint8_t *data, std::size_t size) {
     std::vector<std::size_t> lengths;
     std::size_t length = 0, text = 0;
     bool text_ended = false;
-    for (std::size_t i = 0; i < size && data[i] != 0x1A; i++) {
+    std::size_t start = size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    for (std::size_t i = start; i < size && data[i] != 0x1A; i++) {
         if (data[i] == '\r') continue;
         length++;
         if (data[i] == '\n' || data[i] == 0) text_ended = true;
@@ -109,7 +110,9 @@ void check_image(const Outcome &outcome, const std::vector<std::size_t> &lines) 
 } // namespace
 
 // Every way the run ends unwinds back to the harness.
-void end_process(int status) { throw ProcessEnded{status}; }
+void end_process(int status) {
+    throw ProcessEnded{status};
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     Outcome first = convert_in_memory(data, size);

@@ -1,7 +1,7 @@
 #include "charset.h"
 
+#include "convert_run.h"
 #include "line_buffer.h"
-#include "main.h"
 
 // clang-format off
 constexpr std::uint32_t CODE_TABLE[CODE_TABLE_SIZE] = {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "charset.h"
-#include "main.h"
+#include "run_files.h"
 
 LineBuffer line_buffer;
 
@@ -21,10 +21,21 @@ unsigned char listing_block[LISTING_BLOCK_SIZE];
 std::size_t block_position = 0;
 std::size_t block_length = 0;
 bool input_ended = false;
+bool at_listing_start = true;
 
 // The bits of the line's bytes or'ed together: a line with no byte from
 // 0x80 up needs no character conversion.
 std::uint64_t line_high_bits = 0;
+
+// Several editors start a UTF-8 file with these three bytes. They are no
+// line of the program, so the listing's first block skips them. The first
+// block holds the whole listing or a full block, so they are never cut.
+void skip_byte_order_mark() {
+    static const unsigned char BYTE_ORDER_MARK[3] = {0xEF, 0xBB, 0xBF};
+    at_listing_start = false;
+    if (block_length >= 3 && std::memcmp(listing_block, BYTE_ORDER_MARK, 3) == 0)
+        block_position = 3;
+}
 
 // Reads the next block; false at the end of the listing. A read error ends the
 // run, after the lines of an earlier partial block have been converted.
@@ -33,7 +44,8 @@ bool refill_block() {
     if (std::ferror(input_stream)) exit_read_failed();
     block_position = 0;
     block_length = std::fread(listing_block, 1, LISTING_BLOCK_SIZE, input_stream);
-    if (block_length > 0) return true;
+    if (at_listing_start) skip_byte_order_mark();
+    if (block_length > block_position) return true;
     if (std::ferror(input_stream)) exit_read_failed();
     input_ended = true;
     return false;
@@ -109,6 +121,7 @@ void start_line_reader() {
     block_position = 0;
     block_length = 0;
     input_ended = false;
+    at_listing_start = true;
 }
 
 bool load_next_line() {

@@ -1,8 +1,8 @@
 #include "line_number.h"
 
+#include "convert_run.h"
 #include "image_format.h"
 #include "line_buffer.h"
-#include "main.h"
 
 std::int32_t previous_line_number = -1;
 std::int32_t current_line_number = 0;

@@ -1,10 +1,11 @@
 // morvane: converts a BASIC listing into a tokenized program image.
 #include <cstdlib>
 
+#include "convert_run.h"
 #include "image_format.h"
 #include "line_buffer.h"
 #include "line_number.h"
-#include "main.h"
+#include "run_files.h"
 #include "tokenizer.h"
 
 void end_process(int status) {
@@ -13,8 +14,9 @@ void end_process(int status) {
 
 int main(int argc, char **argv) {
     check_arguments_or_exit(argc - 1);
-    open_listing_or_exit(argv[1]);
-    open_image_or_exit(argv[2]);
+    open_standard_streams();
+    open_input_or_exit(argv[1]);
+    open_output_or_exit(argv[2]);
     write_header();
     while (load_next_line()) {
         parse_line_number();

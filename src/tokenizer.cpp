@@ -100,8 +100,8 @@ std::int32_t match_keyword(const unsigned char *text, int &length) {
 
 void tokenize_statements() {
     // A body is never longer than the rest of its line, so the record fits.
-    reserve_image_room(LINE_BUFFER_SIZE + 1);
-    Walk walk{line_buffer.text + line_buffer.mark, image_block + image_block_fill};
+    reserve_output_room(LINE_BUFFER_SIZE + 1);
+    Walk walk{line_buffer.text + line_buffer.mark, output_block + output_fill};
     for (;;) {
         if (copy_plain_run(walk)) continue;
         int length = 0;
@@ -120,6 +120,6 @@ void tokenize_statements() {
         if (first == DOUBLE_QUOTE) copy_string_literal(walk);
     }
     *walk.out++ = 0x00; // the line feed itself is never written
-    image_block_fill = static_cast<std::size_t>(walk.out - image_block);
+    output_fill = static_cast<std::size_t>(walk.out - output_block);
     line_buffer.mark = static_cast<int>(walk.at - line_buffer.text);
 }

@@ -129,6 +129,21 @@ const Example LINE_READER[] = {
      std::string("10 A\0B\n20 END\n", 14),
      {"FF FF 0A 00 41 00", "FF FF 14 00 80 00"}},
     {"OnlyCarriageReturnsGiveEmptyImage", "\r\r", {}},
+    {"ByteOrderMarkAtStartSkipped",
+     "\xEF\xBB\xBF"
+     "10 END\n",
+     {"FF FF 0A 00 80 00"}},
+    {"ByteOrderMarkAloneGivesEmptyImage", "\xEF\xBB\xBF", {}},
+    {"ByteOrderMarkInsideLineIsText", "10 A\xEF\xBB\xBF\n", {"FF FF 0A 00 41 EF BB BF 00"}},
+    {"ByteOrderMarkOnSecondLineIsText",
+     "10 END\n\xEF\xBB\xBF"
+     "20 END\n",
+     {"FF FF 0A 00 80 00"},
+     "Illegal line number found in 0\n"},
+    {"PartOfAByteOrderMarkIsText",
+     "\xEF\xBB"
+     "10 END\n",
+     {"FF FF 00 00 EF BB 31 30 20 80 00"}},
 };
 
 const Example LINE_NUMBERS[] = {

@@ -7,11 +7,12 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "main.h"
 #include "process_ended.h"
+#include "run_files.h"
 
 // The tests run conversions inside this process too: an error there unwinds
 // to the test instead of ending it.
@@ -94,21 +95,34 @@ void redirect_or_die(const std::string &path, int flags, int target) {
     close(fd);
 }
 
+// Gives the child its standard streams as the setup asks, or ends it with 127.
+void set_up_child(const RunSetup &setup, const std::string &output_path,
+                  const std::string &errors_path) {
+    redirect_or_die(setup.stdin_path, O_RDONLY, 0);
+    redirect_or_die(output_path, O_WRONLY | O_CREAT | O_TRUNC, 1);
+    redirect_or_die(errors_path, O_WRONLY | O_CREAT | O_TRUNC, 2);
+    for (int stream = 0; stream < 3; stream++)
+        if (setup.closed[stream]) close(stream);
+    if (setup.memory_limit != 0) {
+        rlimit limit{setup.memory_limit, setup.memory_limit};
+        if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+    }
+}
+
 } // namespace
 
-RunResult run_morvane(const std::vector<std::string> &arguments, const std::string &stdin_path) {
+RunResult run_program(const char *binary, const std::vector<std::string> &arguments,
+                      const RunSetup &setup) {
     TempDir streams;
     std::string errors_path = streams.path("stderr");
     std::string output_path = streams.path("stdout");
-    std::vector<char *> argv{const_cast<char *>(MORVANE_BINARY)};
+    std::vector<char *> argv{const_cast<char *>(binary)};
     for (const std::string &argument : arguments)
         argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t child = fork();
     if (child == 0) {
-        redirect_or_die(stdin_path, O_RDONLY, 0);
-        redirect_or_die(output_path, O_WRONLY | O_CREAT | O_TRUNC, 1);
-        redirect_or_die(errors_path, O_WRONLY | O_CREAT | O_TRUNC, 2);
+        set_up_child(setup, output_path, errors_path);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -116,6 +130,12 @@ RunResult run_morvane(const std::vector<std::string> &arguments, const std::stri
     waitpid(child, &wait_status, 0);
     int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
     return {status, read_file(errors_path), read_file(output_path)};
+}
+
+RunResult run_morvane(const std::vector<std::string> &arguments, const std::string &stdin_path) {
+    RunSetup setup;
+    setup.stdin_path = stdin_path;
+    return run_program(MORVANE_BINARY, arguments, setup);
 }
 
 Conversion convert(const std::string &listing) {

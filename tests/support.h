@@ -43,6 +43,19 @@ struct RunResult {
     std::string output; // everything written to standard output
 };
 
+// How a program is started: where its standard input comes from, which of
+// its standard streams are closed, and how much address space it may use.
+struct RunSetup {
+    std::string stdin_path = "/dev/null";
+    bool closed[3] = {false, false, false}; // standard input, output, error
+    unsigned long memory_limit = 0;         // bytes of address space; 0 for no limit
+};
+
+// Runs a built program with the arguments; what a closed stream would have
+// carried is not captured.
+RunResult run_program(const char *binary, const std::vector<std::string> &arguments,
+                      const RunSetup &setup = {});
+
 // Runs the built morvane with the arguments; standard input from stdin_path
 // (or /dev/null).
 RunResult run_morvane(const std::vector<std::string> &arguments,
