@@ -3,6 +3,7 @@
 # branch coverage of src/. Needs gcovr (Debian: apt-get install gcovr).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+command -v gcovr >/dev/null || { echo "coverage.sh: gcovr is not installed (apt-get install gcovr)" >&2; exit 1; }
 build=build-coverage
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_COVERAGE=ON >/dev/null
 # Counts from an earlier build would not match the new objects.

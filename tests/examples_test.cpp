@@ -1,6 +1,7 @@
 // The bundled example listings, the listings of other people's programs in
 // the shared corpus, and a UTF-8 listing fed through iconv.
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
@@ -73,15 +74,24 @@ TEST(Corpus, EveryListingConvertsOrStopsAsRecorded) {
     EXPECT_EQ(listings, 115);
 }
 
-TEST(Iconv, Utf8ListingThroughAPipeConverts) {
+// The README's recipe for a UTF-8 listing: it converts, and a character
+// that Shift_JIS lacks makes the whole command fail instead of giving a cut image.
+TEST(Iconv, Utf8ListingConvertsInTwoStepsAndFailsLoudly) {
     if (std::system("iconv --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no iconv here";
     TempDir dir;
-    write_file(dir.path("listing.txt"), "10 PRINT \"ねこ、ネコ\"\n20 ＥＮＤ\n");
-    std::string command = "iconv -f UTF-8 -t CP932 '" + dir.path("listing.txt") + "' | '" +
-                          MORVANE_BINARY + "' /dev/stdin '" + dir.path("image") + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    auto recipe = [&](const std::string &text) {
+        write_file(dir.path("listing.txt"), text);
+        std::string command = "iconv -f UTF-8 -t CP932 '" + dir.path("listing.txt") + "' > '" +
+                              dir.path("listing.bas") + "' 2>/dev/null && '" + MORVANE_BINARY +
+                              "' '" + dir.path("listing.bas") + "' '" + dir.path("image") + "'";
+        return std::system(command.c_str());
+    };
+    ASSERT_EQ(recipe("10 PRINT \"ねこ、ネコ\"\n20 ＥＮＤ\n"), 0);
     EXPECT_EQ(hex(read_file(dir.path("image"))),
               hex(image_of({"FF FF 0A 00 95 20 22 E8 9A A4 C8 BA 22 00", "FF FF 14 00 80 00"})));
+    std::filesystem::remove(dir.path("image"));
+    EXPECT_NE(recipe("10 PRINT \"😀\"\n20 END\n"), 0);
+    EXPECT_FALSE(file_exists(dir.path("image")));
 }
 
 } // namespace

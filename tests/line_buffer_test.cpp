@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "line_buffer.h"
-#include "main.h"
 #include "process_ended.h"
+#include "run_files.h"
 #include "support.h"
 
 namespace {
