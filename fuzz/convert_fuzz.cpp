@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "image_format.h"
-#include "line_buffer.h"
-#include "line_number.h"
+#include "convert_run.h"
+#include "line_text.h"
 #include "run_files.h"
-#include "tokenizer.h"
 
 namespace {
 
@@ -35,10 +33,6 @@ Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
     input_stream = open_listing_in_memory(data, size);
     output_stream = open_memstream(&image, &image_size);
     if (input_stream == nullptr || output_stream == nullptr) std::abort();
-    output_fill = 0;
-    start_line_reader();
-    previous_line_number = -1;
-    current_line_number = 0;
     int status = 0;
     try {
         write_header();

@@ -1,7 +1,7 @@
 #include "charset.h"
 
-#include "convert_run.h"
-#include "line_buffer.h"
+#include "line_text.h"
+#include "word_scan.h"
 
 // clang-format off
 constexpr std::uint32_t CODE_TABLE[CODE_TABLE_SIZE] = {
@@ -120,8 +120,7 @@ int store_target(unsigned char *text, int write, std::uint16_t target) {
 
 } // namespace
 
-void convert_charset() {
-    unsigned char *text = line_buffer.text;
+bool convert_charset(unsigned char *text) {
     int read = 0;
     // Most lines hold no two-byte character: nothing moves until the first
     // one, or the 0x00 that ends the line, which the search skips to eight
@@ -129,7 +128,7 @@ void convert_charset() {
     while (read + 8 <= LINE_BUFFER_SIZE && !may_end_or_lead(load_word(text + read)))
         read += 8;
     while (!is_lead_byte(text[read])) {
-        if (text[read] == 0x00) return;
+        if (text[read] == 0x00) return true;
         read++;
     }
     int write = read;
@@ -143,8 +142,9 @@ void convert_charset() {
         // The trail byte may be the line feed or the terminating 0x00; no
         // character has either, so the line is never read past its end.
         std::uint16_t target = TWO_BYTE_TARGETS.target[lead - FIRST_LEAD_BYTE][text[read++]];
-        if (target == 0) fatal_error("Illegal character found in next of");
+        if (target == 0) return false;
         write = store_target(text, write, target);
     }
     text[write] = 0x00;
+    return true;
 }

@@ -22,6 +22,7 @@ constexpr unsigned char SEMI_VOICED_MARK = 0xDF;
 // Target codes 0x01-0x1F travel in a record as this byte followed by code + 0x30.
 constexpr unsigned char CONTROL_CODE_ESCAPE = 0x14;
 
-// Rewrites the loaded line in place into target codes, still ending in 0x00.
-// A two-byte character the target set lacks stops the run.
-void convert_charset();
+// Rewrites a line in place into target codes, still ending in 0x00; text is
+// a buffer of LINE_BUFFER_SIZE bytes. False if a two-byte character the
+// target set lacks stops it; the text is then left half rewritten.
+bool convert_charset(unsigned char *text);

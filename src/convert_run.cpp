@@ -1,15 +1,56 @@
 #include "convert_run.h"
 
+#include <cstdint>
 #include <cstdio>
 
+#include "convert_image.h"
+#include "convert_reader.h"
 #include "line_number.h"
 #include "run_files.h"
+#include "tokenizer.h"
+
+namespace {
+
+// The number of the last line accepted; -1 before the first.
+std::int32_t previous_line_number = -1;
+
+// The number of the line being converted, or of the last one before a line
+// that fails; conversion errors report it.
+std::int32_t current_line_number = 0;
+
+void start_conversion() {
+    start_output();
+    start_line_reader();
+    previous_line_number = -1;
+    current_line_number = 0;
+}
+
+// Converts the loaded line into its record.
+void convert_line() {
+    const unsigned char *statements = read_line_number(line_buffer.text, current_line_number);
+    if (previous_line_number >= current_line_number) fatal_error("Illegal line number found in");
+    previous_line_number = current_line_number;
+    write_record_head(static_cast<std::uint32_t>(current_line_number));
+    reserve_output_room(LONGEST_BODY);
+    unsigned char *end = tokenize_statements(statements, output_block + output_fill);
+    output_fill = static_cast<std::size_t>(end - output_block);
+}
+
+} // namespace
 
 void check_arguments_or_exit(int argument_count) {
     if (argument_count == 2) return;
     std::fputs("morvane version 0.5 : usage\n", stderr);
     std::fputs("  morvane infile outfile\n", stderr);
     end_process(1);
+}
+
+void convert_listing() {
+    start_conversion();
+    write_header();
+    while (load_next_line())
+        convert_line();
+    write_trailer();
 }
 
 void fatal_error(const char *message) {

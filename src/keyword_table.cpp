@@ -1,6 +1,8 @@
 #include "keyword_table.h"
 
-#include "line_buffer.h"
+#include <array>
+
+#include "line_text.h"
 
 // The operators come first, then "?", then the keywords in ASCII order of
 // their names, except that INPUT stands before INP and LOCATE before LOC: a
@@ -35,6 +37,18 @@ constexpr KeywordEntry KEYWORDS[KEYWORD_COUNT] = {
 };
 
 namespace {
+
+// KEYWORDS as a tree of upper-cased name bytes, built at compile time from
+// the table. Walking it from the root along the text finds the longest name
+// the text starts with; the build refuses a table in which that would not
+// be the first name in table order.
+struct KeywordTrie {
+    static constexpr int NODE_LIMIT = 384;
+    static constexpr int CLASS_LIMIT = 40;
+    std::uint8_t byte_class[256];                // 0 for bytes in no name; a-z as A-Z
+    std::uint16_t next[NODE_LIMIT][CLASS_LIMIT]; // 0: no name continues this way
+    std::uint8_t token[NODE_LIMIT]; // low byte of the token of a name ending here, or 0
+};
 
 constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {
     for (int i = 0; shorter.name[i] != 0; i++)
@@ -82,6 +96,54 @@ constexpr KeywordTrie build_keyword_trie() {
     return trie;
 }
 
+constexpr KeywordTrie KEYWORD_TRIE = build_keyword_trie();
+
+constexpr unsigned char DOUBLE_QUOTE = '"';
+
+constexpr std::array<bool, 256> find_plain_bytes() {
+    std::array<bool, 256> plain{};
+    for (int b = 0; b < 256; b++)
+        plain[b] = KEYWORD_TRIE.next[0][KEYWORD_TRIE.byte_class[b]] == 0 && b != DOUBLE_QUOTE &&
+                   !is_line_end(static_cast<unsigned char>(b)) && !(b >= 'a' && b <= 'z');
+    return plain;
+}
+
+struct TokenNames {
+    const char *name[256];
+};
+
+// The first row of each token in table order, but a name of letters for
+// PRINT: "?" is its short spelling.
+constexpr TokenNames find_token_names() {
+    TokenNames names{};
+    for (const KeywordEntry &entry : KEYWORDS) {
+        const char *&name = names.name[entry.token];
+        if (name == nullptr || name[0] == '?') name = entry.name;
+    }
+    return names;
+}
+
+constexpr TokenNames TOKEN_NAMES = find_token_names();
+
 } // namespace
 
-constexpr KeywordTrie KEYWORD_TRIE = build_keyword_trie();
+constexpr std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
+
+// The longest name found in the tree is the first in table order. The
+// line's 0x00 is in no name, so the walk stops there at the latest.
+std::int32_t match_keyword(const unsigned char *text, int &length) {
+    int node = 0;
+    std::int32_t token = 0;
+    for (int i = 0;; i++) {
+        node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[text[i]]];
+        if (node == 0) return token;
+        if (KEYWORD_TRIE.token[node] != 0) {
+            token = KEYWORD_TRIE.token[node];
+            length = i + 1;
+        }
+    }
+}
+
+const char *token_name(unsigned char token) {
+    return TOKEN_NAMES.name[token];
+}

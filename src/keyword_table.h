@@ -2,6 +2,7 @@
 // that becomes a one-byte token, in the order the tokenizer tries them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 struct KeywordEntry {
@@ -18,16 +19,16 @@ constexpr std::int32_t TOKEN_REM = 0x8E;
 // In search order: the first row that matches wins.
 extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];
 
-// KEYWORDS as a tree of upper-cased name bytes, built at compile time from
-// the table. Walking it from the root along the text finds the longest name
-// the text starts with; the build refuses a table in which that would not
-// be the first name in table order.
-struct KeywordTrie {
-    static constexpr int NODE_LIMIT = 384;
-    static constexpr int CLASS_LIMIT = 40;
-    std::uint8_t byte_class[256];                // 0 for bytes in no name; a-z as A-Z
-    std::uint16_t next[NODE_LIMIT][CLASS_LIMIT]; // 0: no name continues this way
-    std::uint8_t token[NODE_LIMIT]; // low byte of the token of a name ending here, or 0
-};
+// Returns the token of the first keyword in table order that text starts
+// with, upper-cased, and sets length to the keyword's length; returns 0 and
+// leaves length alone when no keyword starts there. text must end with a 0x00.
+std::int32_t match_keyword(const unsigned char *text, int &length);
 
-extern const KeywordTrie KEYWORD_TRIE;
+// For each byte, whether it starts no keyword and is written as it stands:
+// not a letter a-z to upper-case, not a quote, not a line's end. A run of
+// them needs no look-up.
+extern const std::array<bool, 256> PLAIN_BYTES;
+
+// The name a token is listed by: its keyword's name, PRINT for 0x95 (which
+// "?" also gives); nullptr for a byte that is no token.
+const char *token_name(unsigned char token);

@@ -2,11 +2,7 @@
 #include <cstdlib>
 
 #include "convert_run.h"
-#include "image_format.h"
-#include "line_buffer.h"
-#include "line_number.h"
 #include "run_files.h"
-#include "tokenizer.h"
 
 void end_process(int status) {
     std::exit(status);
@@ -17,12 +13,7 @@ int main(int argc, char **argv) {
     open_standard_streams();
     open_input_or_exit(argv[1]);
     open_output_or_exit(argv[2]);
-    write_header();
-    while (load_next_line()) {
-        parse_line_number();
-        tokenize_statements();
-    }
-    write_trailer();
+    convert_listing(); // header, a record per line, trailer
     close_files_or_exit();
     return 0;
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 extern std::FILE *output_stream;
@@ -14,6 +15,16 @@ extern std::FILE *output_stream;
 constexpr std::size_t OUTPUT_BLOCK_SIZE = 64 * 1024;
 extern unsigned char output_block[OUTPUT_BLOCK_SIZE];
 extern std::size_t output_fill;
+
+// Starts a fresh output: nothing gathered, nothing written.
+void start_output();
+
+// How many bytes have been written to the output so far, gathered ones included.
+std::uint64_t output_position();
+
+// Takes back what was written from position on: from the block, and from a
+// regular file that received it already (elsewhere it stays written).
+void take_output_back_to(std::uint64_t position);
 
 // Hands the gathered bytes to output_stream; false if the stream refused any.
 bool flush_output();

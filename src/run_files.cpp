@@ -135,6 +135,10 @@ void open_input_or_exit(const char *path) {
     read_and_write_unbuffered(input_stream);
 }
 
+const char *input_file_path() {
+    return input_path;
+}
+
 void open_output_or_exit(const char *path) {
     output_path = path;
     output_stream = open_output_file(path);

@@ -21,6 +21,9 @@ void open_standard_streams();
 // Opens the input, exiting 1 if it cannot be read as a file (a directory cannot).
 void open_input_or_exit(const char *path);
 
+// The input's path as given.
+const char *input_file_path();
+
 // Opens the output and empties it, exiting 1 if it cannot be opened or if it
 // is the input itself; in that case the input is left untouched.
 void open_output_or_exit(const char *path);

@@ -1,21 +1,19 @@
 #include "tokenizer.h"
 
-#include <array>
 #include <cstring>
 
-#include "image_format.h"
 #include "keyword_table.h"
-#include "line_buffer.h"
+#include "line_text.h"
 
 namespace {
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
 constexpr unsigned char STATEMENT_SEPARATOR = ':';
 
-// A line being tokenized: where it stands in the line buffer and where its
-// record body goes in the image block. Kept in locals while the line is
-// worked through, since a store of a byte through a global pointer would make
-// the compiler fetch every global cursor again.
+// A line being tokenized: where it stands in its text and where its record
+// body goes. Kept in locals while the line is worked through, since a store
+// of a byte through a global pointer would make the compiler fetch every
+// global cursor again.
 struct Walk {
     const unsigned char *at; // the first byte of the line not yet consumed
     unsigned char *out;      // where the next byte of the body goes
@@ -60,19 +58,6 @@ void copy_string_literal(Walk &walk) {
     if (copy_span_until(walk, "\"\n") == DOUBLE_QUOTE) copy_byte(walk);
 }
 
-// For each byte, whether it starts no keyword and is written as it stands:
-// not a letter a-z to upper-case, not a quote, not a line's end. A run of
-// them needs no look-up. Filled once from the keyword tree before main runs.
-std::array<bool, 256> find_plain_bytes() {
-    std::array<bool, 256> plain{};
-    for (int b = 0; b < 256; b++)
-        plain[b] = KEYWORD_TRIE.next[0][KEYWORD_TRIE.byte_class[b]] == 0 && b != DOUBLE_QUOTE &&
-                   !is_line_end(static_cast<unsigned char>(b)) && !(b >= 'a' && b <= 'z');
-    return plain;
-}
-
-const std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
-
 // Copies the run of plain bytes that starts the rest of the line; false if there is none.
 bool copy_plain_run(Walk &walk) {
     const unsigned char *start = walk.at;
@@ -83,25 +68,8 @@ bool copy_plain_run(Walk &walk) {
 
 } // namespace
 
-// The longest name found in the tree is the first in table order. The
-// line's 0x00 is in no name, so the walk stops there at the latest.
-std::int32_t match_keyword(const unsigned char *text, int &length) {
-    int node = 0;
-    std::int32_t token = 0;
-    for (int i = 0;; i++) {
-        node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[text[i]]];
-        if (node == 0) return token;
-        if (KEYWORD_TRIE.token[node] != 0) {
-            token = KEYWORD_TRIE.token[node];
-            length = i + 1;
-        }
-    }
-}
-
-void tokenize_statements() {
-    // A body is never longer than the rest of its line, so the record fits.
-    reserve_output_room(LINE_BUFFER_SIZE + 1);
-    Walk walk{line_buffer.text + line_buffer.mark, output_block + output_fill};
+unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out) {
+    Walk walk{text, out};
     for (;;) {
         if (copy_plain_run(walk)) continue;
         int length = 0;
@@ -120,6 +88,5 @@ void tokenize_statements() {
         if (first == DOUBLE_QUOTE) copy_string_literal(walk);
     }
     *walk.out++ = 0x00; // the line feed itself is never written
-    output_fill = static_cast<std::size_t>(walk.out - output_block);
-    line_buffer.mark = static_cast<int>(walk.at - line_buffer.text);
+    return walk.out;
 }

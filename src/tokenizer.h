@@ -1,12 +1,12 @@
-// The statement tokenizer: turns the body of one line into a record body.
+// The statement tokenizer: turns the statements of one line into a record body.
 #pragma once
 
-#include <cstdint>
+#include "line_text.h"
 
-// Returns the token of the first keyword in table order that text starts
-// with, upper-cased, and sets length to the keyword's length; returns 0 and
-// leaves length alone when no keyword starts there. text must end with a 0x00.
-std::int32_t match_keyword(const unsigned char *text, int &length);
+// The most a body and its 0x00 can take: a body is never longer than its line.
+constexpr int LONGEST_BODY = LINE_BUFFER_SIZE + 1;
 
-// Writes the record body from the mark to the line's end, then its 0x00.
-void tokenize_statements();
+// Writes the record body for the statements at text, up to the line's end,
+// then its 0x00, at out; returns the place after the 0x00. out has room for
+// LONGEST_BODY bytes.
+unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out);

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "charset.h"
-#include "line_buffer.h"
-#include "process_ended.h"
+#include "line_text.h"
 #include "support.h"
 
 namespace {
@@ -83,13 +82,10 @@ std::string convert_by_searching(std::uint32_t code) {
 }
 
 std::string convert_in_buffer(const std::string &line) {
-    std::memcpy(line_buffer.text, line.c_str(), line.size() + 1);
-    try {
-        convert_charset();
-    } catch (const ProcessEnded &) {
-        return "";
-    }
-    return reinterpret_cast<const char *>(line_buffer.text);
+    unsigned char text[LINE_BUFFER_SIZE];
+    std::memcpy(text, line.c_str(), line.size() + 1);
+    if (!convert_charset(text)) return "";
+    return reinterpret_cast<const char *>(text);
 }
 
 TEST(ConvertCharset, AgreesWithSearchingTheTablesForEveryTwoByteCharacter) {

@@ -6,8 +6,7 @@
 #include <string>
 
 #include "keyword_table.h"
-#include "line_buffer.h"
-#include "tokenizer.h"
+#include "line_text.h"
 
 namespace {
 

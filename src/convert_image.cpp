@@ -1,4 +1,4 @@
-#include "image_format.h"
+#include "convert_image.h"
 
 namespace {
 
@@ -10,12 +10,20 @@ constexpr unsigned char IMAGE_HEADER[16] = {
 };
 
 constexpr int TRAILER_LENGTH = 12;
+constexpr unsigned RECORD_START = 0xFF;
 
 } // namespace
 
 void write_header() {
     for (unsigned char b : IMAGE_HEADER)
         write_byte(b);
+}
+
+void write_record_head(std::uint32_t line_number) {
+    write_byte(RECORD_START);
+    write_byte(RECORD_START);
+    write_byte(line_number & 0xFFu);
+    write_byte((line_number >> 8) & 0xFFu);
 }
 
 void write_trailer() {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "line_buffer.h"
+#include "convert_reader.h"
 #include "process_ended.h"
 #include "run_files.h"
 #include "support.h"

@@ -1,4 +1,4 @@
-#include "line_buffer.h"
+#include "convert_reader.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,7 +6,9 @@
 #include <cstring>
 
 #include "charset.h"
+#include "convert_run.h"
 #include "run_files.h"
+#include "word_scan.h"
 
 LineBuffer line_buffer;
 
@@ -62,45 +64,68 @@ int ordinary_bytes(std::uint64_t word) {
     return 0;
 }
 
+// One pass of a line's bytes out of the block.
+struct LineTake {
+    const unsigned char *from; // the block's bytes from the line's next one
+    unsigned char *to;         // where the line's next byte goes
+    std::size_t
+        count; // how many bytes may be taken: what the block holds and the line has room for
+    std::size_t taken;
+    std::size_t stored;
+    std::uint64_t high_bits;
+};
+
+enum class TakenByte { ORDINARY, LINE_END, LISTING_END };
+
+// Stores the ordinary bytes at the front of what is left a word at a time,
+// up to the first byte the text rules apply to or the last partial word.
+void take_ordinary_bytes(LineTake &take) {
+    while (take.count - take.taken >= WORD_SIZE) {
+        std::uint64_t word = load_word(take.from + take.taken);
+        auto ordinary = static_cast<std::size_t>(ordinary_bytes(word));
+        // The word's bytes after a special one are stored too, and overwritten later.
+        std::memcpy(take.to + take.stored, &word, WORD_SIZE);
+        take.high_bits |= word;
+        take.taken += ordinary;
+        take.stored += ordinary;
+        if (ordinary < WORD_SIZE) return;
+    }
+}
+
+// Takes one byte by the listing's text rules: a carriage return is
+// dropped, 0x1A ends the listing, a line feed is stored and ends the line.
+TakenByte take_by_text_rules(LineTake &take) {
+    unsigned char c = take.from[take.taken++];
+    if (c == END_OF_FILE_MARK) return TakenByte::LISTING_END;
+    if (c == CARRIAGE_RETURN) return TakenByte::ORDINARY;
+    take.to[take.stored++] = c;
+    take.high_bits |= c;
+    return c == '\n' ? TakenByte::LINE_END : TakenByte::ORDINARY;
+}
+
 // Appends the rest of the current line that is in the block, at most as
 // much as the line has room for; true once the line is complete.
 bool take_from_block(int &length) {
-    const unsigned char *from = listing_block + block_position;
-    std::size_t count =
-        std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE - length));
-    unsigned char *to = line_buffer.text + length;
-    std::size_t taken = 0;
-    std::size_t stored = 0;
-    std::uint64_t high_bits = 0;
-    bool complete = false;
-    bool end_mark = false;
-    while (taken < count && !complete && !end_mark) {
-        // Ordinary bytes go across a word at a time; a word's bytes after a
-        // special one are stored too, and overwritten later.
-        if (count - taken >= 8) {
-            std::uint64_t word = load_word(from + taken);
-            int ordinary = ordinary_bytes(word);
-            std::memcpy(to + stored, &word, 8);
-            high_bits |= word;
-            taken += static_cast<std::size_t>(ordinary);
-            stored += static_cast<std::size_t>(ordinary);
-            if (ordinary == 8) continue;
-        }
-        unsigned char c = from[taken++];
-        end_mark = c == END_OF_FILE_MARK;
-        if (c == CARRIAGE_RETURN || end_mark) continue;
-        to[stored++] = c;
-        high_bits |= c;
-        complete = c == '\n';
+    LineTake take{
+        listing_block + block_position,
+        line_buffer.text + length,
+        std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE - length)),
+        0,
+        0,
+        0};
+    TakenByte last = TakenByte::ORDINARY;
+    while (take.taken < take.count && last == TakenByte::ORDINARY) {
+        take_ordinary_bytes(take);
+        if (take.taken < take.count) last = take_by_text_rules(take);
     }
-    line_high_bits |= high_bits;
-    length += static_cast<int>(stored);
-    block_position += taken;
-    if (end_mark) {
+    line_high_bits |= take.high_bits;
+    length += static_cast<int>(take.stored);
+    block_position += take.taken;
+    if (last == TakenByte::LISTING_END) {
         input_ended = true;
         block_position = block_length; // nothing after the mark is ever read
     }
-    return complete || end_mark;
+    return last != TakenByte::ORDINARY;
 }
 
 // Copies the next line into the buffer by the listing's text rules and
@@ -125,9 +150,9 @@ void start_line_reader() {
 }
 
 bool load_next_line() {
-    line_buffer.mark = 0;
     line_high_bits = 0;
     if (read_line_text() == 0) return false;
-    if ((line_high_bits & HIGH_BITS) != 0) convert_charset();
+    if ((line_high_bits & HIGH_BITS) != 0 && !convert_charset(line_buffer.text))
+        fatal_error("Illegal character found in next of");
     return true;
 }

@@ -1,0 +1,16 @@
+// The program image as the converter writes it: a fixed header, one record
+// per listing line, a fixed trailer.
+#pragma once
+
+#include <cstdint>
+
+#include "output_block.h"
+
+// Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
+void write_header();
+
+// Writes a record's head: 0xFF, 0xFF, then the line number's low and high byte.
+void write_record_head(std::uint32_t line_number);
+
+// Writes the 12-byte trailer of 0x00 that follows the last record.
+void write_trailer();

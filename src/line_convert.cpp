@@ -1,0 +1,18 @@
+#include "line_convert.h"
+
+#include <cstring>
+
+#include "charset.h"
+#include "line_number.h"
+#include "line_text.h"
+#include "tokenizer.h"
+
+int convert_line_in_memory(const unsigned char *text, int length, unsigned char *body,
+                           std::int32_t &number) {
+    unsigned char line[LINE_BUFFER_SIZE];
+    std::memcpy(line, text, static_cast<std::size_t>(length));
+    line[length] = 0x00;
+    if (!convert_charset(line)) return -1;
+    const unsigned char *statements = read_line_number(line, number);
+    return static_cast<int>(tokenize_statements(statements, body) - body) - 1;
+}

@@ -1,0 +1,29 @@
+// Scanning text a machine word at a time: a word holds the next WORD_SIZE
+// bytes of a text in memory order, and the tests below ask whether any of
+// them qualifies.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+constexpr int WORD_SIZE = 8;
+constexpr std::uint64_t EVERY_BYTE = 0x0101010101010101u;
+constexpr std::uint64_t HIGH_BITS = 0x8080808080808080u;
+
+inline std::uint64_t load_word(const unsigned char *bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// Marks with its top bit each byte of the word below limit (at most 0x80):
+// 0 if there is none. The mark of the first such byte in memory order is
+// exact; marks after it may be false.
+constexpr std::uint64_t bytes_below(std::uint64_t word, unsigned limit) {
+    return (word - EVERY_BYTE * limit) & ~word & HIGH_BITS;
+}
+
+// True if any byte of the word is below limit (at most 0x80).
+constexpr bool has_byte_below(std::uint64_t word, unsigned limit) {
+    return bytes_below(word, limit) != 0;
+}
