@@ -7,48 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "convert_run.h"
+#include "in_memory.h"
 #include "line_text.h"
-#include "run_files.h"
 
 namespace {
-
-struct ProcessEnded {
-    int status;
-};
-
-struct Outcome {
-    int status;
-    std::string image;
-};
-
-std::FILE *open_listing_in_memory(const std::uint8_t *data, std::size_t size) {
-    if (size == 0) return std::fopen("/dev/null", "rb");
-    return fmemopen(const_cast<std::uint8_t *>(data), size, "rb");
-}
-
-Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
-    char *image = nullptr;
-    std::size_t image_size = 0;
-    input_stream = open_listing_in_memory(data, size);
-    output_stream = open_memstream(&image, &image_size);
-    if (input_stream == nullptr || output_stream == nullptr) std::abort();
-    int status = 0;
-    try {
-        write_header();
-        while (load_next_line()) {
-            parse_line_number();
-            tokenize_statements();
-        }
-        write_trailer();
-        close_files_or_exit();
-    } catch (const ProcessEnded &ended) {
-        status = ended.status;
-    }
-    Outcome outcome{status, std::string(image, image_size)};
-    std::free(image);
-    return outcome;
-}
 
 // The length of each line's text as the listing's text rules cut it: a
 // byte-order mark at the start skipped, carriage returns dropped, 0x1A ends
@@ -73,16 +35,10 @@ std::vector<std::size_t> line_text_lengths(const std::uint8_t *data, std::size_t
     return lengths;
 }
 
-void require(bool condition, const char *what) {
-    if (condition) return;
-    std::fprintf(stderr, "property broken: %s\n", what);
-    std::abort();
-}
-
 const char HEADER[] = "\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3mrv\0\0";
 
 void check_image(const Outcome &outcome, const std::vector<std::size_t> &lines) {
-    const std::string &image = outcome.image;
+    const std::string &image = outcome.output;
     require(image.size() >= 16 && std::memcmp(image.data(), HEADER, 16) == 0, "header");
     std::size_t end = image.size();
     if (outcome.status == 0) {
@@ -103,17 +59,12 @@ void check_image(const Outcome &outcome, const std::vector<std::size_t> &lines) 
 
 } // namespace
 
-// Every way the run ends unwinds back to the harness.
-void end_process(int status) {
-    throw ProcessEnded{status};
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     Outcome first = convert_in_memory(data, size);
     check_image(first, line_text_lengths(data, size));
     if (first.status == 0) {
         Outcome second = convert_in_memory(data, size);
-        require(second.status == 0 && second.image == first.image, "same image a second time");
+        require(second.status == 0 && second.output == first.output, "same image a second time");
     }
     return 0;
 }

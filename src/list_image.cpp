@@ -92,12 +92,13 @@ bool read_record_head(std::uint16_t &line_number) {
 }
 
 int read_short_body(const unsigned char *&body, int limit) {
-    std::size_t count = available(static_cast<std::size_t>(limit) + 1);
+    auto longest = static_cast<std::size_t>(limit);
+    std::size_t count = available(longest + 1);
     const unsigned char *start = image_block + block_position;
     std::size_t length = 0;
-    while (length < count && is_body_byte(start[length]))
+    while (length < count && length <= longest && is_body_byte(start[length]))
         length++;
-    if (length == count && count > static_cast<std::size_t>(limit)) return -1;
+    if (length > longest) return -1;
     if (length == count || start[length] != 0x00)
         exit_broken_image(offset_of(block_position + length));
     body = start;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs into a fresh prefix and converts a listing with the installed binary.
+# Installs into a fresh prefix, converts a listing and lists it back with the installed binaries.
 # usage: install_test.sh CMAKE BUILD_DIR SOURCE_DIR
 set -euo pipefail
 cmake=$1 build=$2 source=$3
@@ -7,7 +7,12 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 test -x "$prefix/bin/morvane" || { echo "no bin/morvane under the prefix"; exit 1; }
-test -f "$prefix/share/man/man1/morvane.1" || { echo "no share/man/man1/morvane.1"; exit 1; }
+test -x "$prefix/bin/morvane-list" || { echo "no bin/morvane-list under the prefix"; exit 1; }
+for page in morvane.1 morvane-list.1; do
+    test -f "$prefix/share/man/man1/$page" || { echo "no share/man/man1/$page"; exit 1; }
+done
 "$prefix/bin/morvane" "$source/examples/hello.bas" "$prefix/hello.img"
 cmp "$prefix/hello.img" "$source/tests/expected/hello.img"
-echo "installed binary and manual page; hello.bas converts as expected"
+"$prefix/bin/morvane-list" "$prefix/hello.img" "$prefix/hello.bas"
+cmp "$prefix/hello.bas" "$source/examples/hello.bas"
+echo "installed binaries and manual pages; hello.bas converts and lists back as expected"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Formats the manual page with every groff warning enabled; any warning fails.
+# Formats the manual pages with every groff warning enabled; any warning fails.
 set -euo pipefail
 command -v groff >/dev/null || { echo "groff is not installed"; exit 77; }
-warnings=$(groff -man -Tutf8 -ww -z "$1" 2>&1)
+warnings=$(for page in "$@"; do groff -man -Tutf8 -ww -z "$page" 2>&1; done)
 if [ -n "$warnings" ]; then
     echo "$warnings"
     exit 1
 fi
-echo "manual page formats without warnings"
+echo "manual pages format without warnings"

@@ -138,6 +138,24 @@ RunResult run_morvane(const std::vector<std::string> &arguments, const std::stri
     return run_program(MORVANE_BINARY, arguments, setup);
 }
 
+RunResult run_morvane_list(const std::vector<std::string> &arguments,
+                           const std::string &stdin_path) {
+    RunSetup setup;
+    setup.stdin_path = stdin_path;
+    return run_program(MORVANE_LIST_BINARY, arguments, setup);
+}
+
+Listing list(const std::string &image) {
+    TempDir dir;
+    write_file(dir.path("image.img"), image);
+    RunResult run = run_morvane_list({dir.path("image.img"), dir.path("listing.bas")});
+    std::size_t path_at = run.errors.find(dir.path("image.img"));
+    if (path_at != std::string::npos)
+        run.errors.replace(path_at, dir.path("image.img").size(), "IMAGE");
+    return {run.status, run.errors, file_exists(dir.path("listing.bas")),
+            read_file(dir.path("listing.bas"))};
+}
+
 Conversion convert(const std::string &listing) {
     TempDir dir;
     write_file(dir.path("listing.bas"), listing);

@@ -61,6 +61,10 @@ RunResult run_program(const char *binary, const std::vector<std::string> &argume
 RunResult run_morvane(const std::vector<std::string> &arguments,
                       const std::string &stdin_path = "/dev/null");
 
+// Runs the built morvane-list with the arguments.
+RunResult run_morvane_list(const std::vector<std::string> &arguments,
+                           const std::string &stdin_path = "/dev/null");
+
 struct Conversion {
     int status;
     std::string errors;
@@ -70,6 +74,17 @@ struct Conversion {
 
 // Writes the listing to a file, converts it with the built program, reads the image back.
 Conversion convert(const std::string &listing);
+
+struct Listing {
+    int status;
+    std::string errors;
+    bool created;        // whether the listing file exists after the run
+    std::string listing; // its bytes
+};
+
+// Writes the image to a file, lists it with the built morvane-list, reads
+// the listing back; the image's path in a message reads "IMAGE".
+Listing list(const std::string &image);
 
 // The path of a file that ships with the project.
 std::string source_path(const std::string &relative);

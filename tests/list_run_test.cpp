@@ -1,0 +1,104 @@
+// morvane-list as a user runs it: its command line, its files, and the
+// round trip listing -> image -> listing -> image on real listings.
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const std::string IMAGE =
+    image_of({"FF FF 0A 00 95 20 22 48 49 22 00", "FF FF 14 00 88 20 31 30 00"});
+const std::string LISTING = "10 PRINT \"HI\"\n20 GOTO 10\n";
+const std::string USAGE = "morvane-list version 0.6 : usage\n  morvane-list infile outfile\n";
+
+struct FileCase {
+    const char *name;
+    std::vector<std::string> arguments; // "DIR/" stands for the test's directory
+    std::string errors;                 // likewise
+    int status;
+    std::string output = ""; // what reaches standard output
+};
+
+TEST(ListFiles, MessagesAndStatusesAsForTheConverter) {
+    TempDir dir;
+    std::string d = dir.path("");
+    write_file(d + "image.img", IMAGE);
+    std::filesystem::create_directory(d + "folder");
+    std::filesystem::create_symlink(d + "image.img", d + "link.img");
+    const FileCase cases[] = {
+        {"NoArguments", {}, USAGE, 1},
+        {"ThreeArguments", {d + "image.img", d + "a", d + "b"}, USAGE, 1},
+        {"MissingImage",
+         {d + "missing.img", d + "out.bas"},
+         "Can't open input file " + d + "missing.img\n",
+         1},
+        {"DirectoryAsImage",
+         {d + "folder", d + "out.bas"},
+         "Can't open input file " + d + "folder\n",
+         1},
+        {"ListingInMissingDirectory",
+         {d + "image.img", d + "nowhere/out.bas"},
+         "Can't open output file " + d + "nowhere/out.bas\n",
+         1},
+        {"ListingOverItsImageThroughALink",
+         {d + "image.img", d + "link.img"},
+         "Input and output are the same file " + d + "link.img\n",
+         1},
+        {"ToStandardOutput", {d + "image.img", "/dev/stdout"}, "", 0, LISTING},
+        {"UnreadableImage",
+         {"/proc/self/mem", d + "out.bas"},
+         "Can't read input file /proc/self/mem\n",
+         1},
+        {"FullDisk", {d + "image.img", "/dev/full"}, "Can't write output file /dev/full\n", 1},
+    };
+    for (const FileCase &file_case : cases) {
+        RunResult run = run_morvane_list(file_case.arguments);
+        EXPECT_EQ(run.status, file_case.status) << file_case.name;
+        EXPECT_EQ(run.errors, file_case.errors) << file_case.name;
+        EXPECT_EQ(run.output, file_case.output) << file_case.name;
+        EXPECT_FALSE(file_exists(d + "out.bas")) << file_case.name;
+        EXPECT_EQ(read_file(d + "image.img"), IMAGE) << file_case.name;
+    }
+    RunResult piped = run_morvane_list({"/dev/stdin", "/dev/stdout"}, d + "image.img");
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_EQ(piped.output, LISTING);
+}
+
+// Lists the image and converts the listing again: the image must come back
+// whole, and listing that image must give the same listing once more.
+void expect_round_trip(const std::string &name, const std::string &image) {
+    Listing first = list(image);
+    ASSERT_EQ(first.status, 0) << name << ": " << first.errors;
+    Conversion again = convert(first.listing);
+    ASSERT_EQ(again.status, 0) << name << ": " << again.errors;
+    EXPECT_TRUE(again.image == image) << name << ": the image changed";
+    EXPECT_TRUE(list(again.image).listing == first.listing) << name << ": the listing changed";
+}
+
+TEST(RoundTrip, ExamplesComeBackWholeAndHelloByteForByte) {
+    for (const char *name : {"hello", "guess", "nihongo"})
+        expect_round_trip(name, read_file(source_path("tests/expected/") + name + ".img"));
+    EXPECT_EQ(list(read_file(source_path("tests/expected/hello.img"))).listing,
+              read_file(source_path("examples/hello.bas")));
+}
+
+// Every listing of the shared corpus that converts: the lines that came
+// with line numbers in order come back as the same image.
+TEST(RoundTrip, EveryCorpusListingThatConvertsComesBackWhole) {
+    std::string corpus = source_path("../shared/corpus");
+    if (!file_exists(corpus)) GTEST_SKIP() << "no shared corpus beside the project";
+    int listings = 0;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus)) {
+        if (entry.path().extension() != ".bas") continue;
+        Conversion image = convert(read_file(entry.path()));
+        if (image.status != 0) continue;
+        expect_round_trip(entry.path().filename(), image.image);
+        listings++;
+    }
+    EXPECT_EQ(listings, 107);
+}
+
+} // namespace
