@@ -66,40 +66,38 @@ std::FILE *open_output_file(const char *path) {
 
 #else
 
-// Opens path on descriptor 0, 1 or 2 if that one is closed.
+// Opens /dev/null on descriptor 0, 1 or 2 if that one is closed: open
+// takes the lowest free number, and the ones below are open already.
 void open_if_closed(int descriptor) {
-    if (fcntl(descriptor, F_GETFD) != -1) return;
-    int opened = open("/dev/null", O_RDWR);
-    if (opened != descriptor && opened >= 0) close(opened);
+    if (fcntl(descriptor, F_GETFD) == -1) open("/dev/null", O_RDWR);
+}
+
+// The status of an open descriptor; fstat cannot fail on one, and a status
+// left empty would count as no regular file and no directory.
+struct stat status_of(int descriptor) {
+    struct stat status {};
+    fstat(descriptor, &status);
+    return status;
 }
 
 // Decided on the open descriptors, not on the names, so that a name
 // swapped between a check and an open cannot fool it.
 bool same_regular_file(int input, int output) {
-    struct stat in {
-    }, out{};
-    if (fstat(input, &in) != 0 || fstat(output, &out) != 0) return false;
+    struct stat in = status_of(input), out = status_of(output);
     return S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-}
-
-bool is_directory(int descriptor) {
-    struct stat status {};
-    return fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 std::FILE *open_input_file(const char *path) {
     int descriptor = open(path, O_RDONLY);
     if (descriptor < 0) return nullptr;
-    std::FILE *stream = is_directory(descriptor) ? nullptr : fdopen(descriptor, "rb");
+    std::FILE *stream = S_ISDIR(status_of(descriptor).st_mode) ? nullptr : fdopen(descriptor, "rb");
     if (stream == nullptr) close(descriptor);
     return stream;
 }
 
 // Empties a regular file; pipes and devices are written as they are.
 bool truncate_if_regular(int descriptor) {
-    struct stat status {};
-    if (fstat(descriptor, &status) != 0) return false;
-    return !S_ISREG(status.st_mode) || ftruncate(descriptor, 0) == 0;
+    return !S_ISREG(status_of(descriptor).st_mode) || ftruncate(descriptor, 0) == 0;
 }
 
 // The output is opened without truncating it, and emptied only once it is

@@ -41,6 +41,7 @@ const ReadBack READ_BACK[] = {
     {"KanjiOutsideQuotes", "10 A=\x8C\x8E\n", "10 A=\x8C\x8E\n"},
     {"LowerCaseOutsideQuotesUpperCased", "10 print a\n", "10 PRINT A\n"},
     {"SecondSpaceKept", "10  END\n", "10  END\n"},
+    {"HalfWidthKanaThatIsATokenRespelledAsItself", "10 S\xC3P\n", "10 S\xC3P\n"},
 };
 
 void PrintTo(const ReadBack &row, std::ostream *out) {
@@ -94,6 +95,30 @@ const ImageCase IMAGES[] = {
      "10 \"\x82\xCF\"\n"},
     {"RemarkDecodesCharactersToTheEnd", HEADER + record("8E 20 95 3A 96") + TRAILER,
      "10 REM \x82\xA8:\x82\xA9\n"},
+    {"HiraganaBeforeAMarkItCannotTake", HEADER + record("22 91 DE 22") + TRAILER,
+     "10 \"\x82\xA0\xDE\"\n"},
+    {"DataRespelledWhenTheDifferenceComesAfterIt", HEADER + record("83 14 3A 61") + TRAILER,
+     "10 \x81\x9F\x8E\x9E"
+     "a\n"},
+    {"LineThatDoesNotConvertWrittenAsItStands", HEADER + record("22 90 41 22") + TRAILER,
+     "10 \"\x90"
+     "A\"\n"},
+    {"TooLongLineWithoutTokensWrittenAsItStands", HEADER + record(repeated("41 ", 1020)) + TRAILER,
+     "10 " + std::string(1020, 'A') + "\n"},
+    {"HiraganaBeforeASemiVoicedMarkItCannotTake", HEADER + record("22 91 DF 14 20 22") + TRAILER,
+     "10 \"\x82\xA0\xDF\x14 \"\n"},
+    {"TokensBeforeTheDifferenceStayByName", HEADER + record("95 83 14 3A 61") + TRAILER,
+     "10 PRINT\x81\x9F\x8E\x9E"
+     "a\n"},
+    {"OutAndClsNeverRespelled", HEADER + record("90 A0 22 90 41 22") + TRAILER,
+     "10 OUTCLS\"\x90"
+     "A\"\n"},
+    {"TooLongLineLeavesDataByName", HEADER + record("83 3A" + repeated(" 95", 300)) + TRAILER,
+     "10 DATA:" + std::string(122, '?') + repeated("PRINT", 178) + "\n"},
+    {"TooLongRemarkWrittenAsItStands", HEADER + record("8E" + repeated(" 91", 600)) + TRAILER,
+     "10 REM" + repeated("\x82\xA0", 600) + "\n"},
+    {"LongBodyDecodesPairs", HEADER + record("22 14 31" + repeated(" 41", 1100)) + TRAILER,
+     "10 \"\x8C\x8E" + std::string(1100, 'A') + "\n"},
     {"OutAndClsHaveNoSpelling", HEADER + record("90 A0") + TRAILER, "10 OUTCLS\n"},
     {"LongBodyWrittenByNameUnchecked", HEADER + record(repeated("95 ", 1100)) + TRAILER,
      "10 " + repeated("PRINT", 1100) + "\n"},
@@ -118,6 +143,11 @@ const ImageCase IMAGES[] = {
      "Broken program image IMAGE at byte 21\n"},
     {"EndMarkInLongBody", HEADER + END_RECORD + record(repeated("41 ", 2000) + "1A"), "10 END\n",
      "Broken program image IMAGE at byte 2026\n"},
+    {"LongBodyCutByTheEndOfTheFile", HEADER + from_hex("FF FF 0A 00") + std::string(2000, 'A'), "",
+     "Broken program image IMAGE at byte 2020\n"},
+    {"LineFeedAfterAFlushedPartOfALongBody",
+     HEADER + END_RECORD + record(repeated("41 ", 70000) + "0A"), "10 END\n",
+     "Broken program image IMAGE at byte 70026\n"},
     {"TrailerWithAByteOtherThanZero", HEADER + END_RECORD + std::string(5, '\0') + "\x01",
      "10 END\n", "Broken program image IMAGE at byte 27\n"},
     {"TrailerCut", HEADER + END_RECORD + std::string(11, '\0'), "10 END\n",
