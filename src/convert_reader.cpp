@@ -128,6 +128,46 @@ bool take_from_block(int &length) {
     return last != TakenByte::ORDINARY;
 }
 
+// Returns the offset of the first byte from start, within count bytes, that
+// is no printable ASCII (below 0x1B, or from 0x80 up); count if there is none.
+std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
+    std::size_t at = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; at + WORD_SIZE <= count; at += WORD_SIZE) {
+            std::uint64_t word = load_word(start + at);
+            // High bits are exact marks, and a false one of bytes_below only
+            // follows a true one: the lowest mark is the first special byte.
+            std::uint64_t special = bytes_below(word, END_OF_FILE_MARK + 1) | (word & HIGH_BITS);
+            if (special != 0) return at + static_cast<std::size_t>(std::countr_zero(special) / 8);
+        }
+    }
+    while (at < count && start[at] > END_OF_FILE_MARK && start[at] < 0x80)
+        at++;
+    return at;
+}
+
+// Most lines are printable ASCII ending in LF or CR LF inside the block: the
+// text rules leave them as they stand, so they are tokenized in place
+// instead of copied (a CR before the LF is overwritten with a LF, which ends
+// the line as well). Returns such a line, consumed, or nullptr, consuming
+// nothing, for a line that needs the general way.
+const unsigned char *line_in_place() {
+    unsigned char *start = listing_block + block_position;
+    std::size_t count = std::min(block_length - block_position,
+                                 static_cast<std::size_t>(LINE_BUFFER_SIZE));
+    std::size_t end = first_special_byte(start, count);
+    // Beyond LONGEST_LINE - 1 bytes before its end, a line is cut.
+    if (end >= count || end >= static_cast<std::size_t>(LONGEST_LINE)) return nullptr;
+    if (start[end] == CARRIAGE_RETURN && end + 1 < count && start[end + 1] == '\n') {
+        start[end] = '\n';
+        block_position += end + 2;
+        return start;
+    }
+    if (start[end] != '\n') return nullptr;
+    block_position += end + 1;
+    return start;
+}
+
 // Copies the next line into the buffer by the listing's text rules and
 // returns its length; 0 when the listing is exhausted.
 int read_line_text() {
@@ -149,10 +189,13 @@ void start_line_reader() {
     at_listing_start = true;
 }
 
-bool load_next_line() {
+const unsigned char *load_next_line() {
+    if (block_position == block_length && !refill_block()) return nullptr;
+    const unsigned char *line = line_in_place();
+    if (line != nullptr) return line;
     line_high_bits = 0;
-    if (read_line_text() == 0) return false;
+    if (read_line_text() == 0) return nullptr;
     if ((line_high_bits & HIGH_BITS) != 0 && !convert_charset(line_buffer.text))
         fatal_error("Illegal character found in next of");
-    return true;
+    return line_buffer.text;
 }

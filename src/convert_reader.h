@@ -13,7 +13,9 @@ extern LineBuffer line_buffer;
 // Forgets anything read ahead from an earlier listing; input_stream is read from its start.
 void start_line_reader();
 
-// Loads the next line into line_buffer, converted to target codes; false
-// when the listing has no more lines. A character the target set lacks
-// stops the run.
-bool load_next_line();
+// Loads the next line, converted to target codes, and returns its text:
+// in line_buffer, or in place where the listing's bytes need no change. It
+// ends at its line feed or a 0x00 and stays valid until the next load;
+// nullptr when the listing has no more lines. A character the target set
+// lacks stops the run.
+const unsigned char *load_next_line();

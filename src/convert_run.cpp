@@ -25,9 +25,9 @@ void start_conversion() {
     current_line_number = 0;
 }
 
-// Converts the loaded line into its record.
-void convert_line() {
-    const unsigned char *statements = read_line_number(line_buffer.text, current_line_number);
+// Converts a loaded line into its record.
+void convert_line(const unsigned char *text) {
+    const unsigned char *statements = read_line_number(text, current_line_number);
     if (previous_line_number >= current_line_number) fatal_error("Illegal line number found in");
     previous_line_number = current_line_number;
     write_record_head(static_cast<std::uint32_t>(current_line_number));
@@ -48,8 +48,8 @@ void check_arguments_or_exit(int argument_count) {
 void convert_listing() {
     start_conversion();
     write_header();
-    while (load_next_line())
-        convert_line();
+    for (const unsigned char *text = load_next_line(); text != nullptr; text = load_next_line())
+        convert_line(text);
     write_trailer();
 }
 

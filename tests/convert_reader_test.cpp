@@ -31,12 +31,20 @@ std::vector<std::string> lines_by_rules(const std::string &listing) {
     return lines;
 }
 
+// A loaded line's text: up to and including its line feed, or up to its 0x00.
+std::string text_of(const unsigned char *text) {
+    std::string line;
+    for (; *text != 0x00 && *text != '\n'; text++)
+        line += static_cast<char>(*text);
+    return *text == '\n' ? line + '\n' : line;
+}
+
 std::vector<std::string> lines_loaded(std::FILE *stream) {
     input_stream = stream;
     start_line_reader();
     std::vector<std::string> lines;
-    while (load_next_line())
-        lines.push_back(reinterpret_cast<const char *>(line_buffer.text));
+    for (const unsigned char *text = load_next_line(); text != nullptr; text = load_next_line())
+        lines.push_back(text_of(text));
     std::fclose(stream);
     input_stream = nullptr;
     return lines;
@@ -103,8 +111,9 @@ TEST(LineReader, ReadErrorEndsTheRunAfterTheCompleteLinesBeforeIt) {
     int status = -1;
     SilencedStandardError quiet;
     try {
-        while (load_next_line()) {
-            EXPECT_EQ(reinterpret_cast<const char *>(line_buffer.text), line);
+        for (const unsigned char *text = load_next_line(); text != nullptr;
+             text = load_next_line()) {
+            EXPECT_EQ(text_of(text), line);
             loaded++;
         }
     } catch (const ProcessEnded &ended) {
