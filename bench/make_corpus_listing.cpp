@@ -27,7 +27,7 @@ std::string statements_of(const std::string &line) {
 bool converts(const std::string &statements) {
     std::string line = "1 " + statements + "\n";
     if (line.size() > LONGEST_LINE || line.find('\0') != std::string::npos) return false;
-    unsigned char body[LONGEST_BODY];
+    unsigned char body[BODY_ROOM];
     std::int32_t number = 0;
     return convert_line_in_memory(reinterpret_cast<const unsigned char *>(line.data()),
                                   static_cast<int>(line.size()), body, number) >= 0;

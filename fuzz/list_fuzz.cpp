@@ -35,7 +35,7 @@ std::vector<Record> records_of(const std::string &image) {
 // True if the line converts by the converter's own line code into the record.
 bool reads_back(const std::string &line, const Record &record) {
     if (line.size() > LONGEST_LINE) return false;
-    unsigned char body[LONGEST_BODY];
+    unsigned char body[BODY_ROOM];
     std::int32_t number = 0;
     int length = convert_line_in_memory(reinterpret_cast<const unsigned char *>(line.data()),
                                         static_cast<int>(line.size()), body, number);

@@ -19,11 +19,12 @@ void write_header() {
         write_byte(b);
 }
 
-void write_record_head(std::uint32_t line_number) {
-    write_byte(RECORD_START);
-    write_byte(RECORD_START);
-    write_byte(line_number & 0xFFu);
-    write_byte((line_number >> 8) & 0xFFu);
+unsigned char *store_record_head(unsigned char *out, std::uint32_t line_number) {
+    out[0] = RECORD_START;
+    out[1] = RECORD_START;
+    out[2] = static_cast<unsigned char>(line_number & 0xFFu);
+    out[3] = static_cast<unsigned char>((line_number >> 8) & 0xFFu);
+    return out + RECORD_HEAD_LENGTH;
 }
 
 void write_trailer() {

@@ -9,8 +9,11 @@
 // Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
 void write_header();
 
-// Writes a record's head: 0xFF, 0xFF, then the line number's low and high byte.
-void write_record_head(std::uint32_t line_number);
+constexpr int RECORD_HEAD_LENGTH = 4;
+
+// Stores a record's head at out: 0xFF, 0xFF, then the line number's low and
+// high byte; returns the place after it.
+unsigned char *store_record_head(unsigned char *out, std::uint32_t line_number);
 
 // Writes the 12-byte trailer of 0x00 that follows the last record.
 void write_trailer();

@@ -19,7 +19,7 @@ constexpr unsigned char END_OF_FILE_MARK = 0x1A;
 
 // The listing is read a block at a time; lines are cut out of the block.
 constexpr std::size_t LISTING_BLOCK_SIZE = 64 * 1024;
-unsigned char listing_block[LISTING_BLOCK_SIZE];
+unsigned char listing_block[LISTING_BLOCK_SIZE + SCAN_PADDING];
 std::size_t block_position = 0;
 std::size_t block_length = 0;
 bool input_ended = false;
@@ -153,8 +153,8 @@ std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
 // nothing, for a line that needs the general way.
 const unsigned char *line_in_place() {
     unsigned char *start = listing_block + block_position;
-    std::size_t count = std::min(block_length - block_position,
-                                 static_cast<std::size_t>(LINE_BUFFER_SIZE));
+    std::size_t count =
+        std::min(block_length - block_position, static_cast<std::size_t>(LINE_BUFFER_SIZE));
     std::size_t end = first_special_byte(start, count);
     // Beyond LONGEST_LINE - 1 bytes before its end, a line is cut.
     if (end >= count || end >= static_cast<std::size_t>(LONGEST_LINE)) return nullptr;

@@ -5,7 +5,7 @@
 #include "line_text.h"
 
 struct LineBuffer {
-    unsigned char text[LINE_BUFFER_SIZE]; // the line, its line feed if it has one, then 0x00
+    unsigned char text[LINE_BUFFER_SIZE + SCAN_PADDING]; // the line, its line feed if any, 0x00
 };
 
 extern LineBuffer line_buffer;

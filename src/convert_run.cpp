@@ -30,9 +30,11 @@ void convert_line(const unsigned char *text) {
     const unsigned char *statements = read_line_number(text, current_line_number);
     if (previous_line_number >= current_line_number) fatal_error("Illegal line number found in");
     previous_line_number = current_line_number;
-    write_record_head(static_cast<std::uint32_t>(current_line_number));
-    reserve_output_room(LONGEST_BODY);
-    unsigned char *end = tokenize_statements(statements, output_block + output_fill);
+    // The whole record is stored straight into the block, which has room for it.
+    reserve_output_room(RECORD_HEAD_LENGTH + BODY_ROOM);
+    unsigned char *body = store_record_head(output_block + output_fill,
+                                            static_cast<std::uint32_t>(current_line_number));
+    unsigned char *end = tokenize_statements(statements, body);
     output_fill = static_cast<std::size_t>(end - output_block);
 }
 

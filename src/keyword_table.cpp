@@ -48,6 +48,9 @@ struct KeywordTrie {
     std::uint8_t byte_class[256];                // 0 for bytes in no name; a-z as A-Z
     std::uint16_t next[NODE_LIMIT][CLASS_LIMIT]; // 0: no name continues this way
     std::uint8_t token[NODE_LIMIT]; // low byte of the token of a name ending here, or 0
+    // By the classes of a text's first two bytes: whether a name could start
+    // the text, being one byte long or starting with both.
+    bool may_start[CLASS_LIMIT][CLASS_LIMIT];
 };
 
 constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {
@@ -93,6 +96,12 @@ constexpr KeywordTrie build_keyword_trie() {
         // The first row with a name wins, should a name ever stand twice.
         if (trie.token[node] == 0) trie.token[node] = static_cast<std::uint8_t>(entry.token);
     }
+    for (int first = 1; first < KeywordTrie::CLASS_LIMIT; first++)
+        for (int second = 0; second < KeywordTrie::CLASS_LIMIT; second++) {
+            int node = trie.next[0][first];
+            trie.may_start[first][second] =
+                node != 0 && (trie.token[node] != 0 || trie.next[node][second] != 0);
+        }
     return trie;
 }
 
@@ -132,9 +141,15 @@ constexpr std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
 // The longest name found in the tree is the first in table order. The
 // line's 0x00 is in no name, so the walk stops there at the latest.
 std::int32_t match_keyword(const unsigned char *text, int &length) {
-    int node = 0;
-    std::int32_t token = 0;
-    for (int i = 0;; i++) {
+    // Most letters looked up start a name of the program's own, not a
+    // keyword: one look-up at the first two bytes turns them away. The
+    // second byte is the line's end at the latest, or the room past it.
+    int first = KEYWORD_TRIE.byte_class[text[0]];
+    if (!KEYWORD_TRIE.may_start[first][KEYWORD_TRIE.byte_class[text[1]]]) return 0;
+    int node = KEYWORD_TRIE.next[0][first];
+    std::int32_t token = KEYWORD_TRIE.token[node];
+    if (token != 0) length = 1;
+    for (int i = 1;; i++) {
         node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[text[i]]];
         if (node == 0) return token;
         if (KEYWORD_TRIE.token[node] != 0) {

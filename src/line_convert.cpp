@@ -9,9 +9,9 @@
 
 int convert_line_in_memory(const unsigned char *text, int length, unsigned char *body,
                            std::int32_t &number) {
-    unsigned char line[LINE_BUFFER_SIZE];
+    unsigned char line[LINE_BUFFER_SIZE + SCAN_PADDING];
     std::memcpy(line, text, static_cast<std::size_t>(length));
-    line[length] = 0x00;
+    std::memset(line + length, 0x00, SCAN_PADDING); // its end, and room to scan past it
     if (!convert_charset(line)) return -1;
     const unsigned char *statements = read_line_number(line, number);
     return static_cast<int>(tokenize_statements(statements, body) - body) - 1;

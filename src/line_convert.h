@@ -6,7 +6,7 @@
 
 // Converts one line as the listing reader would deliver it (at most
 // LONGEST_LINE bytes with its line feed; no carriage return, 0x1A or 0x00)
-// into its record body, stored at body (room for LONGEST_BODY bytes)
+// into its record body, stored at body (room for BODY_ROOM bytes)
 // without the 0x00. Returns the body's length, or -1 if the line holds a
 // character the target set lacks. number gets the line number read.
 int convert_line_in_memory(const unsigned char *text, int length, unsigned char *body,

@@ -199,7 +199,7 @@ int token_to_mend(const Listing &listing, int offset) {
 // Where the line's conversion first differs from the record's body; -1 if
 // it gives the body exactly.
 int first_difference(const Listing &listing, const unsigned char *line, int line_length) {
-    unsigned char converted[LONGEST_BODY];
+    unsigned char converted[BODY_ROOM];
     std::int32_t number = 0;
     int length = convert_line_in_memory(line, line_length, converted, number);
     if (length < 0) return 0;

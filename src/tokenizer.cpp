@@ -1,6 +1,10 @@
 #include "tokenizer.h"
 
+#include <bit>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "keyword_table.h"
 #include "line_text.h"
@@ -23,15 +27,42 @@ void copy_byte(Walk &walk) {
     *walk.out++ = *walk.at++;
 }
 
-// Copies the bytes up to the first of stops or the line's end as they stand,
-// and returns the byte it stopped at, not consumed. stops always holds the
-// line feed; the line's 0x00 ends the span too.
-unsigned char copy_span_until(Walk &walk, const char *stops) {
+// Copies the bytes up to the first of the stop bytes or the line's end (its
+// line feed or 0x00) as they stand, and returns the byte it stopped at, not
+// consumed.
+unsigned char copy_span_until(Walk &walk, unsigned char stop, unsigned char other_stop) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: a span runs twelve bytes on average. The
+    // bytes copied past the stop are overwritten or left beyond the body,
+    // and the line's end is always found, so no chunk starts past it.
+    const __m128i line_feed = _mm_set1_epi8('\n');
+    const __m128i stops = _mm_set1_epi8(static_cast<char>(stop));
+    const __m128i other_stops = _mm_set1_epi8(static_cast<char>(other_stop));
+    for (;;) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(walk.at));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(walk.out), chunk);
+        __m128i hits = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, line_feed),
+                         _mm_cmpeq_epi8(chunk, _mm_setzero_si128())),
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, stops), _mm_cmpeq_epi8(chunk, other_stops)));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+        if (mask != 0) {
+            int length = std::countr_zero(mask);
+            walk.at += length;
+            walk.out += length;
+            return *walk.at;
+        }
+        walk.at += 16;
+        walk.out += 16;
+    }
+#else
+    const char stops[] = {static_cast<char>(stop), static_cast<char>(other_stop), '\n', 0};
     std::size_t length = std::strcspn(reinterpret_cast<const char *>(walk.at), stops);
     std::memcpy(walk.out, walk.at, length);
     walk.at += length;
     walk.out += length;
     return *walk.at;
+#endif
 }
 
 // Copies the items after DATA as written, up to and including the first
@@ -39,7 +70,8 @@ unsigned char copy_span_until(Walk &walk, const char *stops) {
 void copy_data_items(Walk &walk) {
     bool in_quotes = false;
     for (;;) {
-        unsigned char stop = copy_span_until(walk, in_quotes ? "\"\n" : ":\"\n");
+        unsigned char stop =
+            copy_span_until(walk, DOUBLE_QUOTE, in_quotes ? DOUBLE_QUOTE : STATEMENT_SEPARATOR);
         if (is_line_end(stop)) return;
         copy_byte(walk);
         if (stop == STATEMENT_SEPARATOR) return;
@@ -49,21 +81,19 @@ void copy_data_items(Walk &walk) {
 
 // Copies the rest of the line after REM as written.
 void copy_remark(Walk &walk) {
-    copy_span_until(walk, "\n");
+    copy_span_until(walk, '\n', '\n');
 }
 
 // Copies a string literal after its opening quote as written, up to and
 // including the closing quote, or to the line's end when it has none.
 void copy_string_literal(Walk &walk) {
-    if (copy_span_until(walk, "\"\n") == DOUBLE_QUOTE) copy_byte(walk);
+    if (copy_span_until(walk, DOUBLE_QUOTE, DOUBLE_QUOTE) == DOUBLE_QUOTE) copy_byte(walk);
 }
 
-// Copies the run of plain bytes that starts the rest of the line; false if there is none.
-bool copy_plain_run(Walk &walk) {
-    const unsigned char *start = walk.at;
+// Copies the run of plain bytes, if any, that starts the rest of the line.
+void copy_plain_run(Walk &walk) {
     while (PLAIN_BYTES[*walk.at])
         copy_byte(walk);
-    return walk.at != start;
 }
 
 } // namespace
@@ -71,7 +101,7 @@ bool copy_plain_run(Walk &walk) {
 unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out) {
     Walk walk{text, out};
     for (;;) {
-        if (copy_plain_run(walk)) continue;
+        copy_plain_run(walk); // what follows is a keyword, a letter, a quote or the end
         int length = 0;
         std::int32_t token = match_keyword(walk.at, length);
         if (token != 0) {

@@ -206,6 +206,7 @@ const Example KEYWORDS_AND_STATEMENTS[] = {
     line_10("UnclosedStringRunsToLineEnd", "PRINT \"ABC", "95 20 22 41 42 43 00"),
     line_10("UnclosedQuoteInDataRunsToLineEnd", "DATA \"A:B", "83 20 22 41 3A 42 00"),
     line_10("SingleQuoteIsOrdinary", "' PRINT", "27 20 95 00"),
+    line_10("LettersThatStartNoKeywordTogether", "AX=IZ+Fn", "41 58 D2 49 5A CA C4 00"),
     {"EmptyBody", "10\n", {"FF FF 0A 00 00"}},
     line_10("ControlPairOutsideQuotesSecondByteTokenized", "\x95\x53", "14 D2 00"),
     line_10("ControlPairInsideQuotesKept", "\"\x95\x53\"", "22 14 3D 22 00"),

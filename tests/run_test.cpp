@@ -245,6 +245,27 @@ TEST(LargeListing, RecordHeadAcrossABlockBoundary) {
     expect_converts_to(listing, records);
 }
 
+// Lines tokenized in place in the read block meet its end: a CR LF split
+// between two blocks, a LF as the block's last byte, a LF as the next
+// block's first.
+TEST(LargeListing, LineEndsAtEveryPlaceAroundAReadBlockBoundary) {
+    for (int before_boundary : {0, 1, 2}) {
+        std::string listing, records;
+        for (int line = 1; line <= 65; line++) {
+            std::string text(991, 'x');
+            listing += std::to_string(line) + " REM " + text + "\r\n";
+            records += std::string{'\xFF', '\xFF', char(line), '\0', '\x8E', ' '} + text + '\0';
+        }
+        std::size_t end = 65536 - before_boundary; // where the next line's CR goes
+        std::string text(end - listing.size() - 7, 'y');
+        listing += "66 REM " + text + "\r\n70 END\r\n";
+        records += std::string{'\xFF', '\xFF', 66, '\0', '\x8E', ' '} + text + '\0';
+        records += from_hex("FF FF 46 00 80 00");
+        ASSERT_EQ(listing.find("\r\n70 END"), end);
+        expect_converts_to(listing, records);
+    }
+}
+
 TEST(ExistingImage, IsTruncatedAndReplaced) {
     TempDir dir;
     write_file(dir.path("listing.bas"), "10 END\n");
