@@ -118,16 +118,23 @@ constexpr std::array<bool, 256> find_plain_bytes() {
 }
 
 struct TokenNames {
-    const char *name[256];
+    TokenName of[256];
 };
+
+constexpr int length_of(const char *name) {
+    int length = 0;
+    while (name[length] != 0)
+        length++;
+    return length;
+}
 
 // The first row of each token in table order, but a name of letters for
 // PRINT: "?" is its short spelling.
 constexpr TokenNames find_token_names() {
     TokenNames names{};
     for (const KeywordEntry &entry : KEYWORDS) {
-        const char *&name = names.name[entry.token];
-        if (name == nullptr || name[0] == '?') name = entry.name;
+        TokenName &name = names.of[entry.token];
+        if (name.name == nullptr || name.name[0] == '?') name = {entry.name, length_of(entry.name)};
     }
     return names;
 }
@@ -159,6 +166,6 @@ std::int32_t match_keyword(const unsigned char *text, int &length) {
     }
 }
 
-const char *token_name(unsigned char token) {
-    return TOKEN_NAMES.name[token];
+TokenName token_name(unsigned char token) {
+    return TOKEN_NAMES.of[token];
 }

@@ -30,5 +30,10 @@ std::int32_t match_keyword(const unsigned char *text, int &length);
 extern const std::array<bool, 256> PLAIN_BYTES;
 
 // The name a token is listed by: its keyword's name, PRINT for 0x95 (which
-// "?" also gives); nullptr for a byte that is no token.
-const char *token_name(unsigned char token);
+// "?" also gives), and its length; nullptr for a byte that is no token.
+// The name stands in a field of 16 bytes, padded with 0x00.
+struct TokenName {
+    const char *name;
+    int length;
+};
+TokenName token_name(unsigned char token);

@@ -6,13 +6,29 @@
 #include "line_number.h"
 #include "line_text.h"
 #include "tokenizer.h"
+#include "word_scan.h"
+
+namespace {
+
+// A line without a byte from 0x80 up needs no character conversion.
+bool has_byte_from_0x80(const unsigned char *text, int length) {
+    std::uint64_t high = 0;
+    int i = 0;
+    for (; i + WORD_SIZE <= length; i += WORD_SIZE)
+        high |= load_word(text + i);
+    for (; i < length; i++)
+        high |= text[i];
+    return (high & HIGH_BITS) != 0;
+}
+
+} // namespace
 
 int convert_line_in_memory(const unsigned char *text, int length, unsigned char *body,
                            std::int32_t &number) {
     unsigned char line[LINE_BUFFER_SIZE + SCAN_PADDING];
     std::memcpy(line, text, static_cast<std::size_t>(length));
     std::memset(line + length, 0x00, SCAN_PADDING); // its end, and room to scan past it
-    if (!convert_charset(line)) return -1;
+    if (has_byte_from_0x80(text, length) && !convert_charset(line)) return -1;
     const unsigned char *statements = read_line_number(line, number);
     return static_cast<int>(tokenize_statements(statements, body) - body) - 1;
 }

@@ -7,6 +7,7 @@
 #include "line_convert.h"
 #include "line_text.h"
 #include "tokenizer.h"
+#include "word_scan.h"
 
 namespace {
 
@@ -87,12 +88,12 @@ int write_spelling(unsigned char token, unsigned char *out) {
 DecodedStep decode_token(BodyDecoder &decoder, unsigned char token, bool respelled,
                          unsigned char *out) {
     if (respelled) return {write_spelling(token, out), 1, false};
-    const char *name = token_name(token);
-    std::size_t length = std::strlen(name);
-    std::memcpy(out, name, length);
+    TokenName name = token_name(token);
+    // The name's field holds at least LONGEST_STEP_TEXT bytes, and out has room for them.
+    std::memcpy(out, name.name, LONGEST_STEP_TEXT);
     if (token == TOKEN_DATA) decoder = {BodyState::DATA, false};
     if (token == TOKEN_REM) decoder.state = BodyState::REMARK;
-    return {static_cast<int>(length), 1, true};
+    return {name.length, 1, true};
 }
 
 DecodedStep decode_in_data(BodyDecoder &decoder, unsigned char b, int next, unsigned char *out) {
@@ -104,10 +105,10 @@ DecodedStep decode_in_data(BodyDecoder &decoder, unsigned char b, int next, unsi
     return step;
 }
 
-} // namespace
-
-DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
-                        unsigned char *out) {
+// One step of decoding; inline, as decode_line takes one for every byte
+// that does not stand for itself.
+inline DecodedStep decode_one(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
+                              unsigned char *out) {
     switch (decoder.state) {
     case BodyState::NORMAL:
         if (is_token(b)) return decode_token(decoder, b, respelled, out);
@@ -124,16 +125,27 @@ DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool re
     return decode_character(b, next, out);
 }
 
+} // namespace
+
+DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
+                        unsigned char *out) {
+    return decode_one(decoder, b, next, respelled, out);
+}
+
 int write_line_number(std::uint16_t line_number, unsigned char *out) {
-    unsigned char digits[5];
-    int count = 0;
+    // Two digits a step: a number is written for every line.
+    static const char PAIRS[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "4041424344454647484950515253545556575859606162636465666768697071727374757677787980"
+        "81828384858687888990919293949596979899";
     unsigned value = line_number;
-    do {
-        digits[count++] = static_cast<unsigned char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    for (int i = 0; i < count; i++)
-        out[i] = digits[count - 1 - i];
+    int count = value >= 10000 ? 5 : value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    int at = count;
+    for (; value >= 10; value /= 100) {
+        at -= 2;
+        std::memcpy(out + at, PAIRS + 2 * (value % 100), 2);
+    }
+    if (at > 0) out[0] = static_cast<unsigned char>('0' + value);
     return count;
 }
 
@@ -151,15 +163,75 @@ struct Listing {
 };
 
 // Writes the whole line with the current spellings; returns its length.
+// For each state, and for DATA items outside quotes, the bytes that decode
+// as themselves whatever follows them: printable ASCII, but not the quote,
+// nor a colon that ends DATA items.
+struct AsIsBytes {
+    bool in_state[5][256];
+};
+
+constexpr int DATA_OUTSIDE_QUOTES = 4;
+
+constexpr AsIsBytes find_as_is_bytes() {
+    AsIsBytes bytes{};
+    for (int state = 0; state < 5; state++)
+        for (int b = 0x20; b <= 0x7E; b++)
+            bytes.in_state[state][b] =
+                b != DOUBLE_QUOTE && !(state == DATA_OUTSIDE_QUOTES && b == STATEMENT_SEPARATOR);
+    return bytes;
+}
+
+constexpr AsIsBytes AS_IS_BYTES = find_as_is_bytes();
+
+const bool *as_is_bytes(const BodyDecoder &decoder) {
+    bool outside = decoder.state == BodyState::DATA && !decoder.in_quotes;
+    return AS_IS_BYTES.in_state[outside ? DATA_OUTSIDE_QUOTES : static_cast<int>(decoder.state)];
+}
+
+// True if any byte of the word equals b.
+bool has_byte(std::uint64_t word, unsigned char b) {
+    return has_byte_below(word ^ (EVERY_BYTE * b), 1);
+}
+
+// Copies whole words of bytes that decode as themselves in the state
+// (printable ASCII, no quote, no colon where it ends DATA items) from body,
+// at most count bytes, to out; returns how many bytes it copied.
+int plain_ascii_words(const BodyDecoder &decoder, const unsigned char *body, int count,
+                      unsigned char *out) {
+    bool colon_ends = decoder.state == BodyState::DATA && !decoder.in_quotes;
+    int copied = 0;
+    for (; copied + WORD_SIZE <= count; copied += WORD_SIZE) {
+        std::uint64_t word = load_word(body + copied);
+        // Bytes from 0x7F up: adding 1 sets or carries into the high bit;
+        // a carry out of one byte only follows a byte that is one already.
+        bool high = ((word | (word + EVERY_BYTE)) & HIGH_BITS) != 0;
+        if (high || has_byte_below(word, 0x20) || has_byte(word, DOUBLE_QUOTE) ||
+            (colon_ends && has_byte(word, STATEMENT_SEPARATOR)))
+            break;
+        std::memcpy(out + copied, &word, WORD_SIZE);
+    }
+    return copied;
+}
+
 int decode_line(Listing &listing, unsigned char *line) {
     int written = write_line_number(listing.line_number, line);
     if (listing.length > 0) line[written++] = ' ';
     BodyDecoder decoder;
     listing.by_name_count = 0;
     for (int i = 0; i < listing.length;) {
+        // Most bytes stand for themselves: those go across without a step
+        // each, whole words of them at a time.
+        int plain =
+            plain_ascii_words(decoder, listing.body + i, listing.length - i, line + written);
+        i += plain;
+        written += plain;
+        const bool *as_is = as_is_bytes(decoder);
+        while (i < listing.length && as_is[listing.body[i]])
+            line[written++] = listing.body[i++];
+        if (i == listing.length) break;
         int next = i + 1 < listing.length ? listing.body[i + 1] : -1;
         DecodedStep step =
-            decode_step(decoder, listing.body[i], next, listing.respelled[i], line + written);
+            decode_one(decoder, listing.body[i], next, listing.respelled[i], line + written);
         if (step.token_by_name) listing.by_name[listing.by_name_count++] = i;
         written += step.written;
         i += step.used;
@@ -204,16 +276,23 @@ int first_difference(const Listing &listing, const unsigned char *line, int line
     int length = convert_line_in_memory(line, line_length, converted, number);
     if (length < 0) return 0;
     int common = length < listing.length ? length : listing.length;
-    for (int i = 0; i < common; i++)
-        if (converted[i] != listing.body[i]) return i;
-    return length == listing.length ? -1 : common;
+    if (std::memcmp(converted, listing.body, static_cast<std::size_t>(common)) == 0)
+        return length == listing.length ? -1 : common;
+    int i = 0;
+    while (converted[i] == listing.body[i])
+        i++;
+    return i;
 }
 
 } // namespace
 
 int list_short_record(std::uint16_t line_number, const unsigned char *body, int length,
                       unsigned char *line) {
-    Listing listing{line_number, body, length, {}, {}, 0};
+    Listing listing; // the offsets by name are written before they are read
+    listing.line_number = line_number;
+    listing.body = body;
+    listing.length = length;
+    std::memset(listing.respelled, 0, static_cast<std::size_t>(length));
     for (;;) {
         int line_length = decode_line(listing, line);
         int respell = -1;

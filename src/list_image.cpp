@@ -1,11 +1,14 @@
 #include "list_image.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 
 #include "list_run.h"
 #include "run_files.h"
+#include "word_scan.h"
 
 namespace {
 
@@ -28,9 +31,9 @@ std::uint64_t offset_of(std::size_t position) {
     return block_offset + position;
 }
 
-// Makes at least count bytes (at most a block) available from
-// block_position, if the file has them; returns how many are.
-std::size_t available(std::size_t count) {
+// Reads on until count bytes (at most a block) are available from
+// block_position, or the file has no more; returns how many are.
+std::size_t read_until_available(std::size_t count) {
     while (block_length - block_position < count && !input_ended) {
         std::size_t kept = block_length - block_position;
         std::memmove(image_block, image_block + block_position, kept);
@@ -42,6 +45,13 @@ std::size_t available(std::size_t count) {
         input_ended = got == 0;
     }
     return block_length - block_position;
+}
+
+// Makes at least count bytes (at most a block) available from
+// block_position, if the file has them; returns how many are.
+std::size_t available(std::size_t count) {
+    std::size_t have = block_length - block_position;
+    return have >= count ? have : read_until_available(count);
 }
 
 // Consumes the next byte; an image that ends before it is broken at its size.
@@ -84,20 +94,35 @@ bool read_record_head(std::uint16_t &line_number) {
         return false;
     }
     if (first != RECORD_START) exit_broken_image(offset_of(block_position - 1));
-    if (next_byte_or_exit() != RECORD_START) exit_broken_image(offset_of(block_position - 1));
-    unsigned low = next_byte_or_exit();
-    unsigned high = next_byte_or_exit();
-    line_number = static_cast<std::uint16_t>(low | high << 8);
+    std::size_t rest = available(3);
+    const unsigned char *head = image_block + block_position;
+    if (rest > 0 && head[0] != RECORD_START) exit_broken_image(offset_of(block_position));
+    if (rest < 3) exit_broken_image(offset_of(block_length)); // cut by the end of the file
+    line_number = static_cast<std::uint16_t>(head[1] | head[2] << 8);
+    block_position += 3;
     return true;
+}
+
+// Returns how many bytes from start, at most count, a body may hold before
+// the first that ends or breaks it.
+std::size_t body_bytes(const unsigned char *start, std::size_t count) {
+    std::size_t length = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        // Whole words while none of their bytes is below 0x1B, where all
+        // that ends or breaks a body is.
+        while (length + WORD_SIZE <= count && !has_byte_below(load_word(start + length), 0x1B))
+            length += WORD_SIZE;
+    }
+    while (length < count && is_body_byte(start[length]))
+        length++;
+    return length;
 }
 
 int read_short_body(const unsigned char *&body, int limit) {
     auto longest = static_cast<std::size_t>(limit);
     std::size_t count = available(longest + 1);
     const unsigned char *start = image_block + block_position;
-    std::size_t length = 0;
-    while (length < count && length <= longest && is_body_byte(start[length]))
-        length++;
+    std::size_t length = body_bytes(start, std::min(count, longest + 1));
     if (length > longest) return -1;
     if (length == count || start[length] != 0x00)
         exit_broken_image(offset_of(block_position + length));
