@@ -145,6 +145,24 @@ constexpr TokenNames TOKEN_NAMES = find_token_names();
 
 constexpr std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
 
+constexpr std::array<std::uint8_t, 256> find_one_byte_tokens() {
+    std::array<std::uint8_t, 256> tokens{};
+    for (const KeywordEntry &entry : KEYWORDS)
+        if (entry.name[1] == 0) tokens[static_cast<unsigned char>(entry.name[0])] = entry.token;
+    return tokens;
+}
+
+constexpr std::array<std::uint8_t, 256> ONE_BYTE_TOKENS = find_one_byte_tokens();
+
+// A one-byte keyword may skip the look-up only if no longer one starts with its byte.
+constexpr bool one_byte_keywords_start_no_other() {
+    for (const KeywordEntry &entry : KEYWORDS)
+        if (entry.name[1] != 0 && ONE_BYTE_TOKENS[static_cast<unsigned char>(entry.name[0])] != 0)
+            return false;
+    return true;
+}
+static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an operator");
+
 // The longest name found in the tree is the first in table order. The
 // line's 0x00 is in no name, so the walk stops there at the latest.
 std::int32_t match_keyword(const unsigned char *text, int &length) {

@@ -29,6 +29,11 @@ std::int32_t match_keyword(const unsigned char *text, int &length);
 // them needs no look-up.
 extern const std::array<bool, 256> PLAIN_BYTES;
 
+// For each byte, the token of the keyword that is that byte alone (the
+// operators and "?"), or 0: no longer keyword starts with such a byte, so
+// it needs no look-up.
+extern const std::array<std::uint8_t, 256> ONE_BYTE_TOKENS;
+
 // The name a token is listed by: its keyword's name, PRINT for 0x95 (which
 // "?" also gives), and its length; nullptr for a byte that is no token.
 // The name stands in a field of 16 bytes, padded with 0x00.

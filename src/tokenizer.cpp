@@ -102,6 +102,14 @@ unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out
     Walk walk{text, out};
     for (;;) {
         copy_plain_run(walk); // what follows is a keyword, a letter, a quote or the end
+        // An operator is a whole keyword by itself: no look-up, which would
+        // find just it, and one branch less to guess wrong.
+        std::uint8_t operator_token = ONE_BYTE_TOKENS[*walk.at];
+        if (operator_token != 0) {
+            *walk.out++ = operator_token;
+            walk.at++;
+            continue;
+        }
         int length = 0;
         std::int32_t token = match_keyword(walk.at, length);
         if (token != 0) {
