@@ -25,8 +25,8 @@ template <typename Work>
 Outcome run_in_memory(const std::uint8_t *data, std::size_t size, Work work) {
     char *output = nullptr;
     std::size_t output_size = 0;
-    input_stream = open_input_in_memory(data, size);
-    output_stream = open_memstream(&output, &output_size);
+    use_streams(open_input_in_memory(data, size), "input", open_memstream(&output, &output_size),
+                "output");
     if (input_stream == nullptr || output_stream == nullptr) std::abort();
     int status = 0;
     try {

@@ -144,6 +144,14 @@ void open_output_or_exit(const char *path) {
     read_and_write_unbuffered(output_stream);
 }
 
+void use_streams(std::FILE *input, const char *input_name, std::FILE *output,
+                 const char *output_name) {
+    input_stream = input;
+    input_path = input_name;
+    output_stream = output;
+    output_path = output_name;
+}
+
 void close_files_or_exit() {
     close_input();
     if (!close_output()) exit_with_message("Can't write output file %s\n", output_path);

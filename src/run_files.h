@@ -28,6 +28,11 @@ const char *input_file_path();
 // is the input itself; in that case the input is left untouched.
 void open_output_or_exit(const char *path);
 
+// Runs on streams opened elsewhere (in memory, say): input and output
+// become the run's files, named in messages as given.
+void use_streams(std::FILE *input, const char *input_name, std::FILE *output,
+                 const char *output_name);
+
 // Closes both files, exiting 1 if the output did not reach its file whole.
 void close_files_or_exit();
 
