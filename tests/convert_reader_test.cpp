@@ -40,7 +40,7 @@ std::string text_of(const unsigned char *text) {
 }
 
 std::vector<std::string> lines_loaded(std::FILE *stream) {
-    input_stream = stream;
+    use_streams(stream, "listing.bas", nullptr, "image.img");
     start_line_reader();
     std::vector<std::string> lines;
     for (const unsigned char *text = load_next_line(); text != nullptr; text = load_next_line())
@@ -105,7 +105,8 @@ TEST(LineReader, ReadErrorEndsTheRunAfterTheCompleteLinesBeforeIt) {
     while (source.bytes.size() < 100000)
         source.bytes += line;
     source.bytes += "20 PART";
-    input_stream = fopencookie(&source, "r", {read_then_fail, nullptr, nullptr, nullptr});
+    use_streams(fopencookie(&source, "r", {read_then_fail, nullptr, nullptr, nullptr}),
+                "listing.bas", nullptr, "image.img");
     start_line_reader();
     std::size_t loaded = 0;
     int status = -1;
