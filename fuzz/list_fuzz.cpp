@@ -44,19 +44,25 @@ bool reads_back(const std::string &line, const Record &record) {
                record.body;
 }
 
-// True if every line of the listing reads back into its record, and the
-// numbers increase so that the listing converts whole.
+// Checks that the listing has one line per record, each starting with its
+// record's number; true if every line also reads back into its record and
+// the numbers increase, so that the listing converts whole.
 bool every_line_reads_back(const std::string &listing, const std::vector<Record> &records) {
+    bool all_read_back = true;
     std::size_t at = 0;
     for (std::size_t i = 0; i < records.size(); i++) {
         std::size_t end = listing.find('\n', at);
         require(end != std::string::npos, "a line for every record");
-        if (i > 0 && records[i].number <= records[i - 1].number) return false;
-        if (!reads_back(listing.substr(at, end + 1 - at), records[i])) return false;
+        std::string line = listing.substr(at, end + 1 - at);
+        std::string head =
+            std::to_string(records[i].number) + (records[i].body.empty() ? "\n" : " ");
+        require(line.compare(0, head.size(), head) == 0, "a line starts with its record's number");
+        if (i > 0 && records[i].number <= records[i - 1].number) all_read_back = false;
+        if (!reads_back(line, records[i])) all_read_back = false;
         at = end + 1;
     }
     require(at == listing.size(), "no line without a record");
-    return true;
+    return all_read_back;
 }
 
 void check_listing_as_image(const std::uint8_t *data, std::size_t size) {
