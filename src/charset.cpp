@@ -42,8 +42,6 @@ namespace {
 constexpr unsigned char FIRST_LEAD_BYTE = 0x80;
 constexpr unsigned char LAST_LEAD_BYTE = 0x9F;
 constexpr int LEAD_BYTE_COUNT = LAST_LEAD_BYTE - FIRST_LEAD_BYTE + 1;
-constexpr int FIRST_SEMI_VOICED_ENTRY = 40;
-constexpr int VU_ENTRY = 50;
 constexpr std::uint32_t KATAKANA_U = 0x8345;
 
 // What a two-byte character becomes: 0 for no target code, otherwise

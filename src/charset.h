@@ -14,6 +14,8 @@ extern const std::uint32_t CODE_TABLE[CODE_TABLE_SIZE];
 // plain kana plus 1 with the voiced mark, 40-49 the plain kana plus 2 with the
 // semi-voiced mark, and 50 is the katakana VU, a voiced U.
 extern const std::uint32_t VOICED_TABLE[VOICED_TABLE_SIZE];
+constexpr int FIRST_SEMI_VOICED_ENTRY = 40;
+constexpr int VU_ENTRY = 50;
 
 // The target codes of the stand-alone sound marks, written after a marked kana.
 constexpr unsigned char VOICED_MARK = 0xDE;

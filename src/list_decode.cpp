@@ -20,8 +20,6 @@ constexpr unsigned char TOKEN_OUT = 0x90;
 constexpr unsigned char TOKEN_CLS = 0xA0;
 constexpr unsigned char FIRST_ESCAPED = 0x31; // the byte after 0x14 for target codes 0x01-0x1F
 constexpr unsigned char LAST_ESCAPED = 0x4F;
-constexpr int FIRST_SEMI_VOICED_ENTRY = 40;
-constexpr int VU_ENTRY = 50;
 
 bool is_token(unsigned char b) {
     return b >= FIRST_TOKEN && b <= LAST_TOKEN;

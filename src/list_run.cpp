@@ -22,7 +22,7 @@ void list_short(std::uint16_t line_number, const unsigned char *body, int length
 // A body too long for any listing line is decoded as it comes, every token
 // by name; there is no line it could read back from, so nothing is checked.
 void list_long(std::uint16_t line_number) {
-    reserve_output_room(8);
+    reserve_output_room(LONGEST_STEP_TEXT); // room for the number's five digits
     output_fill +=
         static_cast<std::size_t>(write_line_number(line_number, output_block + output_fill));
     write_byte(' ');
