@@ -10,6 +10,10 @@
 #include "run_files.h"
 #include "word_scan.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 LineBuffer line_buffer;
 
 namespace {
@@ -132,6 +136,19 @@ bool take_from_block(int &length) {
 // is no printable ASCII (below 0x1B, or from 0x80 up); count if there is none.
 std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
     std::size_t at = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes a compare: as signed bytes, those from 0x80 up are
+    // negative, so one "below 0x1B" finds both kinds. The block has room
+    // for a chunk past its end; marks past count are not looked at.
+    const __m128i limit = _mm_set1_epi8(END_OF_FILE_MARK + 1);
+    for (; at < count; at += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(start + at));
+        auto special = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(chunk, limit)));
+        if (special != 0)
+            return std::min(count, at + static_cast<std::size_t>(std::countr_zero(special)));
+    }
+    return count;
+#else
     if constexpr (std::endian::native == std::endian::little) {
         for (; at + WORD_SIZE <= count; at += WORD_SIZE) {
             std::uint64_t word = load_word(start + at);
@@ -144,6 +161,7 @@ std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
     while (at < count && start[at] > END_OF_FILE_MARK && start[at] < 0x80)
         at++;
     return at;
+#endif
 }
 
 // Most lines are printable ASCII ending in LF or CR LF inside the block: the
