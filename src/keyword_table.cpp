@@ -143,22 +143,24 @@ constexpr TokenNames TOKEN_NAMES = find_token_names();
 
 } // namespace
 
-constexpr std::array<bool, 256> PLAIN_BYTES = find_plain_bytes();
-
-constexpr std::array<std::uint8_t, 256> find_one_byte_tokens() {
-    std::array<std::uint8_t, 256> tokens{};
+constexpr std::array<std::uint8_t, 256> find_direct_bytes() {
+    std::array<std::uint8_t, 256> bytes{};
     for (const KeywordEntry &entry : KEYWORDS)
-        if (entry.name[1] == 0) tokens[static_cast<unsigned char>(entry.name[0])] = entry.token;
-    return tokens;
+        if (entry.name[1] == 0) bytes[static_cast<unsigned char>(entry.name[0])] = entry.token;
+    std::array<bool, 256> plain = find_plain_bytes(); // no byte of a keyword among them
+    for (int b = 0; b < 256; b++)
+        if (plain[b]) bytes[b] = static_cast<std::uint8_t>(b);
+    return bytes;
 }
 
-constexpr std::array<std::uint8_t, 256> ONE_BYTE_TOKENS = find_one_byte_tokens();
+constexpr std::array<std::uint8_t, 256> DIRECT_BYTES = find_direct_bytes();
 
 // A one-byte keyword may skip the look-up only if no longer one starts with its byte.
 constexpr bool one_byte_keywords_start_no_other() {
-    for (const KeywordEntry &entry : KEYWORDS)
-        if (entry.name[1] != 0 && ONE_BYTE_TOKENS[static_cast<unsigned char>(entry.name[0])] != 0)
-            return false;
+    for (const KeywordEntry &entry : KEYWORDS) {
+        auto first = static_cast<unsigned char>(entry.name[0]);
+        if (entry.name[1] != 0 && DIRECT_BYTES[first] != 0) return false;
+    }
     return true;
 }
 static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an operator");

@@ -24,15 +24,12 @@ extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];
 // leaves length alone when no keyword starts there. text must end with a 0x00.
 std::int32_t match_keyword(const unsigned char *text, int &length);
 
-// For each byte, whether it starts no keyword and is written as it stands:
-// not a letter a-z to upper-case, not a quote, not a line's end. A run of
-// them needs no look-up.
-extern const std::array<bool, 256> PLAIN_BYTES;
-
-// For each byte, the token of the keyword that is that byte alone (the
-// operators and "?"), or 0: no longer keyword starts with such a byte, so
-// it needs no look-up.
-extern const std::array<std::uint8_t, 256> ONE_BYTE_TOKENS;
+// For each byte that needs no look-up, what it is written as; 0 for the
+// others. A plain byte stands for itself: it starts no keyword and is not a
+// letter a-z to upper-case, a quote or a line's end. A keyword that is one
+// byte alone (the operators and "?") stands for its token: no longer
+// keyword starts with such a byte. A run of them goes across in one loop.
+extern const std::array<std::uint8_t, 256> DIRECT_BYTES;
 
 // The name a token is listed by: its keyword's name, PRINT for 0x95 (which
 // "?" also gives), and its length; nullptr for a byte that is no token.

@@ -90,10 +90,12 @@ void copy_string_literal(Walk &walk) {
     if (copy_span_until(walk, DOUBLE_QUOTE, DOUBLE_QUOTE) == DOUBLE_QUOTE) copy_byte(walk);
 }
 
-// Copies the run of plain bytes, if any, that starts the rest of the line.
-void copy_plain_run(Walk &walk) {
-    while (PLAIN_BYTES[*walk.at])
-        copy_byte(walk);
+// Writes the run of bytes, if any, that start the rest of the line and need
+// no look-up: plain ones as they stand, operators as their tokens. One loop
+// for both, as they alternate in most statements (X=Y+1).
+void copy_direct_run(Walk &walk) {
+    for (std::uint8_t out = DIRECT_BYTES[*walk.at]; out != 0; out = DIRECT_BYTES[*++walk.at])
+        *walk.out++ = out;
 }
 
 } // namespace
@@ -101,15 +103,7 @@ void copy_plain_run(Walk &walk) {
 unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out) {
     Walk walk{text, out};
     for (;;) {
-        copy_plain_run(walk); // what follows is a keyword, a letter, a quote or the end
-        // An operator is a whole keyword by itself: no look-up, which would
-        // find just it, and one branch less to guess wrong.
-        std::uint8_t operator_token = ONE_BYTE_TOKENS[*walk.at];
-        if (operator_token != 0) {
-            *walk.out++ = operator_token;
-            walk.at++;
-            continue;
-        }
+        copy_direct_run(walk); // what follows is a keyword, a letter, a quote or the end
         int length = 0;
         std::int32_t token = match_keyword(walk.at, length);
         if (token != 0) {
