@@ -186,43 +186,13 @@ const bool *as_is_bytes(const BodyDecoder &decoder) {
     return AS_IS_BYTES.in_state[outside ? DATA_OUTSIDE_QUOTES : static_cast<int>(decoder.state)];
 }
 
-// True if any byte of the word equals b.
-bool has_byte(std::uint64_t word, unsigned char b) {
-    return has_byte_below(word ^ (EVERY_BYTE * b), 1);
-}
-
-// Copies whole words of bytes that decode as themselves in the state
-// (printable ASCII, no quote, no colon where it ends DATA items) from body,
-// at most count bytes, to out; returns how many bytes it copied.
-int plain_ascii_words(const BodyDecoder &decoder, const unsigned char *body, int count,
-                      unsigned char *out) {
-    bool colon_ends = decoder.state == BodyState::DATA && !decoder.in_quotes;
-    int copied = 0;
-    for (; copied + WORD_SIZE <= count; copied += WORD_SIZE) {
-        std::uint64_t word = load_word(body + copied);
-        // Bytes from 0x7F up: adding 1 sets or carries into the high bit;
-        // a carry out of one byte only follows a byte that is one already.
-        bool high = ((word | (word + EVERY_BYTE)) & HIGH_BITS) != 0;
-        if (high || has_byte_below(word, 0x20) || has_byte(word, DOUBLE_QUOTE) ||
-            (colon_ends && has_byte(word, STATEMENT_SEPARATOR)))
-            break;
-        std::memcpy(out + copied, &word, WORD_SIZE);
-    }
-    return copied;
-}
-
 int decode_line(Listing &listing, unsigned char *line) {
     int written = write_line_number(listing.line_number, line);
     if (listing.length > 0) line[written++] = ' ';
     BodyDecoder decoder;
     listing.by_name_count = 0;
     for (int i = 0; i < listing.length;) {
-        // Most bytes stand for themselves: those go across without a step
-        // each, whole words of them at a time.
-        int plain =
-            plain_ascii_words(decoder, listing.body + i, listing.length - i, line + written);
-        i += plain;
-        written += plain;
+        // Most bytes stand for themselves: those go across without a step each.
         const bool *as_is = as_is_bytes(decoder);
         while (i < listing.length && as_is[listing.body[i]])
             line[written++] = listing.body[i++];
