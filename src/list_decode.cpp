@@ -7,7 +7,6 @@
 #include "line_convert.h"
 #include "line_text.h"
 #include "tokenizer.h"
-#include "word_scan.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 // Bytes are gathered in the block and handed to output_stream a block at a
 // time: one by one through write_byte, or many at once by storing them
 // straight into the block after reserve_output_room. Nothing written is
-// ever patched afterwards.
+// ever patched afterwards; a broken image's partial line can only be taken
+// back whole (take_output_back_to).
 #pragma once
 
 #include <cstddef>
