@@ -72,8 +72,8 @@ int ordinary_bytes(std::uint64_t word) {
 struct LineTake {
     const unsigned char *from; // the block's bytes from the line's next one
     unsigned char *to;         // where the line's next byte goes
-    std::size_t
-        count; // how many bytes may be taken: what the block holds and the line has room for
+    // How many bytes may be taken: what the block holds and the line has room for.
+    std::size_t count;
     std::size_t taken;
     std::size_t stored;
     std::uint64_t high_bits;

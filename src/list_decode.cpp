@@ -159,19 +159,19 @@ struct Listing {
     int by_name_count;
 };
 
-// Writes the whole line with the current spellings; returns its length.
 // For each state, and for DATA items outside quotes, the bytes that decode
 // as themselves whatever follows them: printable ASCII, but not the quote,
-// nor a colon that ends DATA items.
-struct AsIsBytes {
-    bool in_state[5][256];
-};
+// nor a colon that ends DATA items. The states index the table by their
+// values; DATA items outside quotes come after them.
+constexpr int DATA_OUTSIDE_QUOTES = static_cast<int>(BodyState::REMARK) + 1;
 
-constexpr int DATA_OUTSIDE_QUOTES = 4;
+struct AsIsBytes {
+    bool in_state[DATA_OUTSIDE_QUOTES + 1][256];
+};
 
 constexpr AsIsBytes find_as_is_bytes() {
     AsIsBytes bytes{};
-    for (int state = 0; state < 5; state++)
+    for (int state = 0; state <= DATA_OUTSIDE_QUOTES; state++)
         for (int b = 0x20; b <= 0x7E; b++)
             bytes.in_state[state][b] =
                 b != DOUBLE_QUOTE && !(state == DATA_OUTSIDE_QUOTES && b == STATEMENT_SEPARATOR);
@@ -185,6 +185,7 @@ const bool *as_is_bytes(const BodyDecoder &decoder) {
     return AS_IS_BYTES.in_state[outside ? DATA_OUTSIDE_QUOTES : static_cast<int>(decoder.state)];
 }
 
+// Writes the whole line with the current spellings; returns its length.
 int decode_line(Listing &listing, unsigned char *line) {
     int written = write_line_number(listing.line_number, line);
     if (listing.length > 0) line[written++] = ' ';
