@@ -50,6 +50,7 @@ bool refill_block() {
     if (std::ferror(input_stream)) exit_read_failed();
     block_position = 0;
     block_length = std::fread(listing_block, 1, LISTING_BLOCK_SIZE, input_stream);
+    listing_block[block_length] = 0x00; // ends every scan of the block, whatever stood there
     if (at_listing_start) skip_byte_order_mark();
     if (block_length > block_position) return true;
     if (std::ferror(input_stream)) exit_read_failed();
@@ -171,18 +172,16 @@ std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
 // nothing, for a line that needs the general way.
 const unsigned char *line_in_place() {
     unsigned char *start = listing_block + block_position;
-    std::size_t count =
-        std::min(block_length - block_position, static_cast<std::size_t>(LINE_BUFFER_SIZE));
-    std::size_t end = first_special_byte(start, count);
     // Beyond LONGEST_LINE - 1 bytes before its end, a line is cut.
-    if (end >= count || end >= static_cast<std::size_t>(LONGEST_LINE)) return nullptr;
-    if (start[end] == CARRIAGE_RETURN && end + 1 < count && start[end + 1] == '\n') {
-        start[end] = '\n';
-        block_position += end + 2;
-        return start;
-    }
-    if (start[end] != '\n') return nullptr;
-    block_position += end + 1;
+    std::size_t count =
+        std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE));
+    std::size_t end = first_special_byte(start, count);
+    if (end >= count) return nullptr;
+    // A CR that is the block's last byte is followed by the 0x00 stored after it.
+    std::size_t line_feed = start[end] == CARRIAGE_RETURN ? end + 1 : end;
+    if (start[line_feed] != '\n') return nullptr;
+    start[end] = '\n';
+    block_position += line_feed + 1;
     return start;
 }
 
@@ -198,6 +197,16 @@ int read_line_text() {
     return length;
 }
 
+// The way of every line the block does not hold as it should stand: copied
+// out by the text rules, then converted to target codes where needed.
+const unsigned char *load_line_by_text_rules() {
+    line_high_bits = 0;
+    if (read_line_text() == 0) return nullptr;
+    if ((line_high_bits & HIGH_BITS) != 0 && !convert_charset(line_buffer.text))
+        fatal_error("Illegal character found in next of");
+    return line_buffer.text;
+}
+
 } // namespace
 
 void start_line_reader() {
@@ -208,12 +217,6 @@ void start_line_reader() {
 }
 
 const unsigned char *load_next_line() {
-    if (block_position == block_length && !refill_block()) return nullptr;
     const unsigned char *line = line_in_place();
-    if (line != nullptr) return line;
-    line_high_bits = 0;
-    if (read_line_text() == 0) return nullptr;
-    if ((line_high_bits & HIGH_BITS) != 0 && !convert_charset(line_buffer.text))
-        fatal_error("Illegal character found in next of");
-    return line_buffer.text;
+    return line != nullptr ? line : load_line_by_text_rules();
 }
