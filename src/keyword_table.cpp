@@ -44,13 +44,12 @@ namespace {
 // be the first name in table order.
 struct KeywordTrie {
     static constexpr int NODE_LIMIT = 384;
-    static constexpr int CLASS_LIMIT = 40;
-    std::uint8_t byte_class[256];                // 0 for bytes in no name; a-z as A-Z
-    std::uint16_t next[NODE_LIMIT][CLASS_LIMIT]; // 0: no name continues this way
+    std::uint8_t byte_class[256];                      // 0 for bytes in no name; a-z as A-Z
+    std::uint16_t next[NODE_LIMIT][NAME_BYTE_CLASSES]; // 0: no name continues this way
     std::uint8_t token[NODE_LIMIT]; // low byte of the token of a name ending here, or 0
     // By the classes of a text's first two bytes: whether a name could start
     // the text, being one byte long or starting with both.
-    bool may_start[CLASS_LIMIT][CLASS_LIMIT];
+    bool may_start[NAME_BYTE_CLASSES][NAME_BYTE_CLASSES];
 };
 
 constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {
@@ -96,8 +95,8 @@ constexpr KeywordTrie build_keyword_trie() {
         // The first row with a name wins, should a name ever stand twice.
         if (trie.token[node] == 0) trie.token[node] = static_cast<std::uint8_t>(entry.token);
     }
-    for (int first = 1; first < KeywordTrie::CLASS_LIMIT; first++)
-        for (int second = 0; second < KeywordTrie::CLASS_LIMIT; second++) {
+    for (int first = 1; first < NAME_BYTE_CLASSES; first++)
+        for (int second = 0; second < NAME_BYTE_CLASSES; second++) {
             int node = trie.next[0][first];
             trie.may_start[first][second] =
                 node != 0 && (trie.token[node] != 0 || trie.next[node][second] != 0);
@@ -143,24 +142,40 @@ constexpr TokenNames TOKEN_NAMES = find_token_names();
 
 } // namespace
 
-constexpr std::array<std::uint8_t, 256> find_direct_bytes() {
-    std::array<std::uint8_t, 256> bytes{};
-    for (const KeywordEntry &entry : KEYWORDS)
-        if (entry.name[1] == 0) bytes[static_cast<unsigned char>(entry.name[0])] = entry.token;
-    std::array<bool, 256> plain = find_plain_bytes(); // no byte of a keyword among them
-    for (int b = 0; b < 256; b++)
-        if (plain[b]) bytes[b] = static_cast<std::uint8_t>(b);
-    return bytes;
+constexpr bool is_letter(int b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
 }
 
-constexpr std::array<std::uint8_t, 256> DIRECT_BYTES = find_direct_bytes();
+// A letter needs no look-up before a byte with which no name starts it.
+constexpr DirectBytes find_direct_bytes() {
+    DirectBytes direct{};
+    std::array<bool, 256> plain = find_plain_bytes(); // no byte of a keyword among them
+    for (int b = 0; b < 256; b++) {
+        int first = KEYWORD_TRIE.byte_class[b];
+        direct.follower_class[b] = static_cast<std::uint8_t>(first);
+        for (int second = 0; second < NAME_BYTE_CLASSES; second++) {
+            std::uint8_t &written = direct.written_as[b][second];
+            if (plain[b]) written = static_cast<std::uint8_t>(b);
+            if (is_letter(b) && !KEYWORD_TRIE.may_start[first][second])
+                written = to_upper(static_cast<unsigned char>(b));
+        }
+    }
+    for (const KeywordEntry &entry : KEYWORDS)
+        if (entry.name[1] == 0)
+            for (std::uint8_t &written :
+                 direct.written_as[static_cast<unsigned char>(entry.name[0])])
+                written = static_cast<std::uint8_t>(entry.token);
+    return direct;
+}
+
+constexpr DirectBytes DIRECT_BYTES = find_direct_bytes();
 
 // A one-byte keyword may skip the look-up only if no longer one starts with its byte.
 constexpr bool one_byte_keywords_start_no_other() {
-    for (const KeywordEntry &entry : KEYWORDS) {
-        auto first = static_cast<unsigned char>(entry.name[0]);
-        if (entry.name[1] != 0 && DIRECT_BYTES[first] != 0) return false;
-    }
+    for (const KeywordEntry &longer : KEYWORDS)
+        for (const KeywordEntry &one_byte : KEYWORDS)
+            if (longer.name[1] != 0 && one_byte.name[1] == 0 && longer.name[0] == one_byte.name[0])
+                return false;
     return true;
 }
 static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an operator");

@@ -24,12 +24,28 @@ extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];
 // leaves length alone when no keyword starts there. text must end with a 0x00.
 std::int32_t match_keyword(const unsigned char *text, int &length);
 
-// For each byte that needs no look-up, what it is written as; 0 for the
-// others. A plain byte stands for itself: it starts no keyword and is not a
-// letter a-z to upper-case, a quote or a line's end. A keyword that is one
-// byte alone (the operators and "?") stands for its token: no longer
-// keyword starts with such a byte. A run of them goes across in one loop.
-extern const std::array<std::uint8_t, 256> DIRECT_BYTES;
+// The bytes that occur in names have a class each, a-z that of A-Z; the
+// others have class 0.
+constexpr int NAME_BYTE_CLASSES = 40;
+
+// For each byte and the class of the byte after it, what the byte is
+// written as when it needs no look-up; 0 when it does. A plain byte stands
+// for itself: it starts no keyword and is not a letter a-z to upper-case, a
+// quote or a line's end. A keyword that is one byte alone (the operators
+// and "?") stands for its token: no longer keyword starts with such a byte.
+// A letter that starts no keyword together with the byte after it stands
+// for itself upper-cased. A run of them goes across in one loop.
+struct DirectBytes {
+    std::uint8_t follower_class[256];
+    std::uint8_t written_as[256][NAME_BYTE_CLASSES];
+};
+extern const DirectBytes DIRECT_BYTES;
+
+// What the first byte of text, which must have a byte after it, is written
+// as when it needs no look-up; 0 when it does.
+inline std::uint8_t direct_byte(const unsigned char *text) {
+    return DIRECT_BYTES.written_as[text[0]][DIRECT_BYTES.follower_class[text[1]]];
+}
 
 // The name a token is listed by: its keyword's name, PRINT for 0x95 (which
 // "?" also gives), and its length; nullptr for a byte that is no token.

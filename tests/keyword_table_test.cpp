@@ -4,6 +4,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "keyword_table.h"
 #include "line_text.h"
@@ -121,6 +122,32 @@ TEST(KeywordLookup, TreeAgreesOnRandomWindowsOfKeywordCharacters) {
         for (int i = 0; i < length; i++)
             text += alphabet[random() % alphabet.size()];
         expect_same_first_match(text);
+    }
+}
+
+// A byte the direct table writes must be what the look-up would give, for
+// every byte after it and every way a name could go on from there.
+TEST(KeywordLookup, DirectBytesAreWhatTheLookUpWouldGive) {
+    for (int first = 0; first < 256; first++) {
+        std::vector<std::string> rests = {""};
+        for (const KeywordEntry &entry : KEYWORDS)
+            if (entry.name[0] == to_upper(static_cast<unsigned char>(first)) && entry.name[1] != 0)
+                rests.push_back(entry.name + 2);
+        for (int second = 0; second < 256; second++)
+            for (const std::string &rest : rests) {
+                std::string text = {static_cast<char>(first), static_cast<char>(second)};
+                text += rest + "\n";
+                std::uint8_t written =
+                    direct_byte(reinterpret_cast<const unsigned char *>(text.data()));
+                if (written == 0) continue; // left to the look-up
+                std::pair<std::int32_t, int> match = first_match_by_walking(text);
+                if (match.first != 0) {
+                    ASSERT_EQ(match, std::make_pair(std::int32_t{written}, 1)) << text;
+                } else {
+                    ASSERT_EQ(written, to_upper(static_cast<unsigned char>(first))) << text;
+                    ASSERT_TRUE(first != '"' && !is_line_end(static_cast<unsigned char>(first)));
+                }
+            }
     }
 }
 
