@@ -183,22 +183,24 @@ static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an 
 // The longest name found in the tree is the first in table order. The
 // line's 0x00 is in no name, so the walk stops there at the latest.
 std::int32_t match_keyword(const unsigned char *text, int &length) {
-    // Most letters looked up start a name of the program's own, not a
-    // keyword: one look-up at the first two bytes turns them away. The
+    // One look-up at the first two bytes turns away the quotes, the line's
+    // ends and the letters that start a name of the program's own. The
     // second byte is the line's end at the latest, or the room past it.
     int first = KEYWORD_TRIE.byte_class[text[0]];
     if (!KEYWORD_TRIE.may_start[first][KEYWORD_TRIE.byte_class[text[1]]]) return 0;
     int node = KEYWORD_TRIE.next[0][first];
     std::int32_t token = KEYWORD_TRIE.token[node];
-    if (token != 0) length = 1;
+    int found_length = 1;
     for (int i = 1;; i++) {
         node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[text[i]]];
-        if (node == 0) return token;
-        if (KEYWORD_TRIE.token[node] != 0) {
-            token = KEYWORD_TRIE.token[node];
-            length = i + 1;
-        }
+        if (node == 0) break;
+        // Chosen without a branch: whether a name ends here is hard to foresee.
+        std::int32_t ending_here = KEYWORD_TRIE.token[node];
+        found_length = ending_here != 0 ? i + 1 : found_length;
+        token = ending_here != 0 ? ending_here : token;
     }
+    if (token != 0) length = found_length;
+    return token;
 }
 
 TokenName token_name(unsigned char token) {
