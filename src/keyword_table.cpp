@@ -170,6 +170,17 @@ constexpr DirectBytes find_direct_bytes() {
 
 constexpr DirectBytes DIRECT_BYTES = find_direct_bytes();
 
+constexpr bool direct_runs_stop_only_at_letters_quotes_and_line_ends() {
+    for (int b = 0; b < 256; b++)
+        for (int second = 0; second < NAME_BYTE_CLASSES; second++)
+            if (DIRECT_BYTES.written_as[b][second] == 0 && !is_letter(b) && b != DOUBLE_QUOTE &&
+                !is_line_end(static_cast<unsigned char>(b)))
+                return false;
+    return true;
+}
+static_assert(direct_runs_stop_only_at_letters_quotes_and_line_ends(),
+              "the tokenizer tells a run's stops apart by these kinds only");
+
 // A one-byte keyword may skip the look-up only if no longer one starts with its byte.
 constexpr bool one_byte_keywords_start_no_other() {
     for (const KeywordEntry &longer : KEYWORDS)

@@ -34,7 +34,8 @@ constexpr int NAME_BYTE_CLASSES = 40;
 // quote or a line's end. A keyword that is one byte alone (the operators
 // and "?") stands for its token: no longer keyword starts with such a byte.
 // A letter that starts no keyword together with the byte after it stands
-// for itself upper-cased. A run of them goes across in one loop.
+// for itself upper-cased. A run of them goes across in one loop; it stops
+// only at a letter that may start a keyword, a quote or a line's end.
 struct DirectBytes {
     std::uint8_t follower_class[256];
     std::uint8_t written_as[256][NAME_BYTE_CLASSES];

@@ -110,22 +110,28 @@ void copy_direct_run(Walk &walk) {
 unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out) {
     Walk walk{text, out};
     for (;;) {
-        copy_direct_run(
-            walk); // what follows is a keyword, a letter that may start one, a quote or the end
-        int length = 0;
-        std::int32_t token = match_keyword(walk.at, length);
-        if (token != 0) {
+        copy_direct_run(walk);
+        // The run stops at a letter a keyword may start with, a quote or the
+        // line's end: the letters are the ones above the quote, so one
+        // compare of the byte at hand tells them apart.
+        unsigned char first = *walk.at;
+        if (first > DOUBLE_QUOTE) {
+            int length = 0;
+            std::int32_t token = match_keyword(walk.at, length);
+            if (token == 0) {
+                *walk.out++ = to_upper(first);
+                walk.at++;
+                continue;
+            }
             walk.at += length;
             *walk.out++ = static_cast<unsigned char>(token);
             if (token == TOKEN_DATA) copy_data_items(walk);
             if (token == TOKEN_REM) copy_remark(walk);
             continue;
         }
-        unsigned char first = *walk.at;
         if (is_line_end(first)) break;
-        *walk.out++ = to_upper(first);
-        walk.at++;
-        if (first == DOUBLE_QUOTE) copy_string_literal(walk);
+        copy_byte(walk);
+        copy_string_literal(walk);
     }
     *walk.out++ = 0x00; // the line feed itself is never written
     return walk.out;
