@@ -11,3 +11,9 @@
 // character the target set lacks. number gets the line number read.
 int convert_line_in_memory(const unsigned char *text, int length, unsigned char *body,
                            std::int32_t &number);
+
+// The same for a line with no byte from 0x80 up, which needs no character
+// conversion, and SCAN_PADDING bytes of room past its end: it is converted
+// where it stands, and only the room is written to.
+int convert_ascii_line_with_room(unsigned char *text, int length, unsigned char *body,
+                                 std::int32_t &number);

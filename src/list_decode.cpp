@@ -157,6 +157,9 @@ struct Listing {
     bool respelled[LONGEST_CHECKED_BODY];
     int by_name[LONGEST_CHECKED_BODY]; // body offsets of the tokens written by name
     int by_name_count;
+    // The first bytes of the decoding steps' texts or'ed together: a step
+    // that writes a byte from 0x80 up writes one first.
+    unsigned char step_bits;
 };
 
 // For each state, and for DATA items outside quotes, the bytes that decode
@@ -191,6 +194,7 @@ int decode_line(Listing &listing, unsigned char *line) {
     if (listing.length > 0) line[written++] = ' ';
     BodyDecoder decoder;
     listing.by_name_count = 0;
+    listing.step_bits = 0;
     for (int i = 0; i < listing.length;) {
         // Most bytes stand for themselves: those go across without a step each.
         const bool *as_is = as_is_bytes(decoder);
@@ -201,6 +205,7 @@ int decode_line(Listing &listing, unsigned char *line) {
         DecodedStep step =
             decode_one(decoder, listing.body[i], next, listing.respelled[i], line + written);
         if (step.token_by_name) listing.by_name[listing.by_name_count++] = i;
+        listing.step_bits |= line[written];
         written += step.written;
         i += step.used;
     }
@@ -236,12 +241,17 @@ int token_to_mend(const Listing &listing, int offset) {
     return last_data_or_remark;
 }
 
+// A checked line is converted where it stands, with the room after it to scan past its end.
+static_assert(LISTED_LINE_ROOM >= LINE_BUFFER_SIZE + SCAN_PADDING);
+
 // Where the line's conversion first differs from the record's body; -1 if
 // it gives the body exactly.
-int first_difference(const Listing &listing, const unsigned char *line, int line_length) {
+int first_difference(const Listing &listing, unsigned char *line, int line_length) {
     unsigned char converted[BODY_ROOM];
     std::int32_t number = 0;
-    int length = convert_line_in_memory(line, line_length, converted, number);
+    int length = (listing.step_bits & 0x80) == 0
+                     ? convert_ascii_line_with_room(line, line_length, converted, number)
+                     : convert_line_in_memory(line, line_length, converted, number);
     if (length < 0) return 0;
     int common = length < listing.length ? length : listing.length;
     if (std::memcmp(converted, listing.body, static_cast<std::size_t>(common)) == 0)
