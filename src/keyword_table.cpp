@@ -38,6 +38,10 @@ constexpr KeywordEntry KEYWORDS[KEYWORD_COUNT] = {
 
 namespace {
 
+// The bytes that occur in names have a class each, a-z that of A-Z; the
+// others have class 0.
+constexpr int NAME_BYTE_CLASSES = 40;
+
 // KEYWORDS as a tree of upper-cased name bytes, built at compile time from
 // the table. Walking it from the root along the text finds the longest name
 // the text starts with; the build refuses a table in which that would not
@@ -150,16 +154,14 @@ constexpr bool is_letter(int b) {
 constexpr DirectBytes find_direct_bytes() {
     DirectBytes direct{};
     std::array<bool, 256> plain = find_plain_bytes(); // no byte of a keyword among them
-    for (int b = 0; b < 256; b++) {
-        int first = KEYWORD_TRIE.byte_class[b];
-        direct.follower_class[b] = static_cast<std::uint8_t>(first);
-        for (int second = 0; second < NAME_BYTE_CLASSES; second++) {
-            std::uint8_t &written = direct.written_as[b][second];
+    for (int b = 0; b < 256; b++)
+        for (int next = 0; next < 128; next++) {
+            std::uint8_t &written = direct.written_as[b][next];
             if (plain[b]) written = static_cast<std::uint8_t>(b);
-            if (is_letter(b) && !KEYWORD_TRIE.may_start[first][second])
+            if (is_letter(b) &&
+                !KEYWORD_TRIE.may_start[KEYWORD_TRIE.byte_class[b]][KEYWORD_TRIE.byte_class[next]])
                 written = to_upper(static_cast<unsigned char>(b));
         }
-    }
     for (const KeywordEntry &entry : KEYWORDS)
         if (entry.name[1] == 0)
             for (std::uint8_t &written :
@@ -172,8 +174,8 @@ constexpr DirectBytes DIRECT_BYTES = find_direct_bytes();
 
 constexpr bool direct_runs_stop_only_at_letters_quotes_and_line_ends() {
     for (int b = 0; b < 256; b++)
-        for (int second = 0; second < NAME_BYTE_CLASSES; second++)
-            if (DIRECT_BYTES.written_as[b][second] == 0 && !is_letter(b) && b != DOUBLE_QUOTE &&
+        for (int next = 0; next < 128; next++)
+            if (DIRECT_BYTES.written_as[b][next] == 0 && !is_letter(b) && b != DOUBLE_QUOTE &&
                 !is_line_end(static_cast<unsigned char>(b)))
                 return false;
     return true;

@@ -24,28 +24,30 @@ extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];
 // leaves length alone when no keyword starts there. text must end with a 0x00.
 std::int32_t match_keyword(const unsigned char *text, int &length);
 
-// The bytes that occur in names have a class each, a-z that of A-Z; the
-// others have class 0.
-constexpr int NAME_BYTE_CLASSES = 40;
-
-// For each byte and the class of the byte after it, what the byte is
-// written as when it needs no look-up; 0 when it does. A plain byte stands
-// for itself: it starts no keyword and is not a letter a-z to upper-case, a
-// quote or a line's end. A keyword that is one byte alone (the operators
-// and "?") stands for its token: no longer keyword starts with such a byte.
-// A letter that starts no keyword together with the byte after it stands
-// for itself upper-cased. A run of them goes across in one loop; it stops
-// only at a letter that may start a keyword, a quote or a line's end.
+// For each byte and the low seven bits of the byte after it, what the byte
+// is written as when it needs no look-up; 0 when it does. A plain byte
+// stands for itself: it starts no keyword and is not a letter a-z to
+// upper-case, a quote or a line's end. A keyword that is one byte alone
+// (the operators and "?") stands for its token: no longer keyword starts
+// with such a byte. A letter that starts no keyword together with the byte
+// after it stands for itself upper-cased. A run of them goes across in one
+// loop; it stops only at a letter that may start a keyword, a quote or a
+// line's end.
+//
+// Seven bits of the byte after suffice: a byte from 0x80 up is in no name,
+// so a letter before it starts no keyword; looked up as another byte, the
+// letter is written the same or left to the look-up, which finds no
+// keyword either. Indexed by the two bytes themselves, the run's test waits
+// for one load less than by their name classes.
 struct DirectBytes {
-    std::uint8_t follower_class[256];
-    std::uint8_t written_as[256][NAME_BYTE_CLASSES];
+    std::uint8_t written_as[256][128];
 };
 extern const DirectBytes DIRECT_BYTES;
 
 // What the first byte of text, which must have a byte after it, is written
 // as when it needs no look-up; 0 when it does.
 inline std::uint8_t direct_byte(const unsigned char *text) {
-    return DIRECT_BYTES.written_as[text[0]][DIRECT_BYTES.follower_class[text[1]]];
+    return DIRECT_BYTES.written_as[text[0]][text[1] & 0x7F];
 }
 
 // The name a token is listed by: its keyword's name, PRINT for 0x95 (which
