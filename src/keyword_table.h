@@ -21,7 +21,8 @@ extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];
 
 // Returns the token of the first keyword in table order that text starts
 // with, upper-cased, and sets length to the keyword's length; returns 0 and
-// leaves length alone when no keyword starts there. text must end with a 0x00.
+// leaves length alone when no keyword starts there. text must end with a
+// 0x00, and eight bytes from its start must be readable.
 std::int32_t match_keyword(const unsigned char *text, int &length);
 
 // For each byte and the low seven bits of the byte after it, what the byte

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
@@ -89,9 +90,10 @@ std::pair<std::int32_t, int> first_match_by_walking(const std::string &text) {
 }
 
 std::pair<std::int32_t, int> first_match_by_tree(const std::string &text) {
+    unsigned char padded[32] = {}; // the look-up reads a word from the text's start
+    std::memcpy(padded, text.data(), std::min(text.size(), sizeof padded - 1));
     int length = 0;
-    std::int32_t token =
-        match_keyword(reinterpret_cast<const unsigned char *>(text.c_str()), length);
+    std::int32_t token = match_keyword(padded, length);
     return {token, token == 0 ? 0 : length};
 }
 
