@@ -58,7 +58,7 @@ std::uint32_t marked_kana(unsigned char code, int next) {
 
 // Decodes one character: a pair 0x14 X, an ASCII or half-width byte, a
 // target code with a Shift_JIS character, or a byte written as it stands.
-DecodedStep decode_character(unsigned char b, int next, unsigned char *out) {
+DecodedStep decode_any_character(unsigned char b, int next, unsigned char *out) {
     if (b == CONTROL_CODE_ESCAPE && next >= FIRST_ESCAPED && next <= LAST_ESCAPED)
         return {write_shift_jis(CODE_TABLE[next - 0x30], out), 2, false};
     if (b < 0x80 || is_half_width(b) || CODE_TABLE[b] == 0) {
@@ -68,6 +68,17 @@ DecodedStep decode_character(unsigned char b, int next, unsigned char *out) {
     std::uint32_t marked = marked_kana(b, next);
     if (marked != 0) return {write_shift_jis(marked, out), 2, false};
     return {write_shift_jis(CODE_TABLE[b], out), 1, false};
+}
+
+// The same, with the ASCII bytes other than 0x14 (the quotes, above all)
+// written at once: a call returns its step through memory, and reading it
+// back whole stalls.
+inline DecodedStep decode_character(unsigned char b, int next, unsigned char *out) {
+    if (b < 0x80 && b != CONTROL_CODE_ESCAPE) {
+        out[0] = b;
+        return {1, 1, false};
+    }
+    return decode_any_character(b, next, out);
 }
 
 int write_spelling(unsigned char token, unsigned char *out) {
