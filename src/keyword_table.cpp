@@ -98,6 +98,9 @@ constexpr void assign_byte_classes(KeywordTrie &trie) {
         trie.byte_class[b] = trie.byte_class[to_upper(static_cast<unsigned char>(b))];
 }
 
+// The test tried first by a pair that starts no name.
+constexpr int NO_NAME = KEYWORD_COUNT;
+
 // Of names that share their first two bytes, the ones BASIC programs use
 // most (counted over a corpus of real programs), most used first.
 constexpr const char *MOST_USED_OF_A_PAIR[] = {
@@ -140,7 +143,7 @@ constexpr int row_to_try_first(const KeywordTrie &trie, int first, int second) {
         if (!in_pair || starts_other_name(row)) continue;
         if (best < 0 || use_rank(row) < use_rank(best)) best = row;
     }
-    return best < 0 ? 0 : best;
+    return best < 0 ? NO_NAME : best;
 }
 
 constexpr KeywordTrie build_keyword_trie() {
@@ -187,13 +190,14 @@ constexpr NameTest test_of(const KeywordEntry &entry) {
 }
 
 struct NameTests {
-    NameTest of[KEYWORD_COUNT];
+    NameTest of[KEYWORD_COUNT + 1]; // the rows', then NO_NAME's, which no text passes
 };
 
 constexpr NameTests find_name_tests() {
     NameTests tests{};
     for (int row = 0; row < KEYWORD_COUNT; row++)
         tests.of[row] = test_of(KEYWORDS[row]);
+    tests.of[NO_NAME] = {0, 0, ~std::uint64_t{0}, 0, 0};
     return tests;
 }
 
@@ -285,19 +289,20 @@ static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an 
 // The longest name found in the tree is the first in table order. The
 // line's 0x00 is in no name, so the walk stops there at the latest.
 std::int32_t match_keyword(const unsigned char *text, int &length) {
-    // One look-up at the first two bytes turns away the quotes, the line's
-    // ends and the letters that start a name of the program's own. The
-    // second byte is the line's end at the latest, or the room past it.
+    // The first two bytes decide where to look; the second is the line's
+    // end at the latest, or the room past it. The quotes, the line's ends
+    // and the letters that start a name of the program's own go no further.
     int first = KEYWORD_TRIE.byte_class[text[0]];
     int second = KEYWORD_TRIE.byte_class[text[1]];
-    if (!KEYWORD_TRIE.may_start[first][second]) return 0;
     // Most keywords are the name their pair tries first: a test of a word
-    // finds them with no branch that depends on the name's length.
+    // finds them with no branch that depends on the name's length. A pair
+    // that starts no name tries a test that never passes.
     const NameTest &test = NAME_TESTS.of[KEYWORD_TRIE.first_try[first][second]];
     if (((load_word(text) | test.fold) & test.mask) == test.name) {
         length = test.length;
         return test.token;
     }
+    if (!KEYWORD_TRIE.may_start[first][second]) return 0;
     int node = KEYWORD_TRIE.next[0][first];
     std::int32_t token = KEYWORD_TRIE.token[node];
     int found_length = 1;
