@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "line_text.h"
+#include "output_block.h"
 #include "support.h"
 
 namespace {
@@ -221,27 +223,43 @@ TEST(BadInput, RandomBinaryConvertsOrStopsWithAConversionMessage) {
     }
 }
 
-// 65 records of 1,008 bytes and the header make exactly 64 KiB.
+// Adds remark lines numbered from line on, of record_size bytes and then
+// two shorter ones, until the records are fill bytes long.
+void add_remark_lines_to_fill(std::string &listing, std::string &records, int &line,
+                              std::size_t record_size, std::size_t fill) {
+    for (; records.size() + 2 * record_size <= fill; line++)
+        add_remark_line(listing, records, line, record_size);
+    std::size_t rest = fill - records.size();
+    add_remark_line(listing, records, line++, rest / 2);
+    add_remark_line(listing, records, line++, rest - rest / 2);
+}
+
 TEST(LargeListing, RecordsFillingABlockExactly) {
     std::string listing, records;
-    for (int line = 1; line <= 65; line++)
-        add_remark_line(listing, records, line, 1008);
-    ASSERT_EQ(image_header().size() + records.size(), 65536u);
+    int line = 1;
+    add_remark_lines_to_fill(listing, records, line, 1008,
+                             OUTPUT_BLOCK_SIZE - image_header().size());
+    ASSERT_EQ(image_header().size() + records.size(), OUTPUT_BLOCK_SIZE);
     expect_converts_to(listing, records);
 }
 
-// A record head that starts in the last bytes of a block and ends in the next:
-// lines of 1,000 and 491 image bytes bring the block to 64,511, a cut line
-// of 1,023 bytes to 65,533, and the next head crosses the boundary.
+// A record head that starts in the last bytes of a block and ends in the
+// next: remark lines bring the image to where a line cut at 1,023 bytes
+// (its number and X's) ends 3 bytes short of the block's end.
 TEST(LargeListing, RecordHeadAcrossABlockBoundary) {
     std::string listing, records;
-    for (int line = 1; line <= 64; line++)
-        add_remark_line(listing, records, line, 1000);
-    add_remark_line(listing, records, 65, 491);
-    ASSERT_EQ(image_header().size() + records.size() + 4, 64511u);
-    listing.append("66").append(1021, 'X').append("67 END\n");
-    records += std::string{'\xFF', '\xFF', 66, 0} + std::string(1021, 'X') + '\0';
-    records += from_hex("FF FF 43 00 80 00");
+    int line = 1;
+    std::string cut_number = std::to_string(OUTPUT_BLOCK_SIZE / 1000 + 3); // above the remarks'
+    std::string cut_text(LONGEST_LINE - cut_number.size(), 'X');
+    std::string cut_record =
+        std::string{'\xFF', '\xFF', char(std::stoi(cut_number)), 0} + cut_text + '\0';
+    add_remark_lines_to_fill(listing, records, line, 1000,
+                             OUTPUT_BLOCK_SIZE - 3 - cut_record.size() - image_header().size());
+    listing += cut_number + cut_text + cut_number + "1 END\n";
+    records += cut_record;
+    ASSERT_EQ(image_header().size() + records.size(), OUTPUT_BLOCK_SIZE - 3);
+    int end_line = std::stoi(cut_number + "1");
+    records += std::string{'\xFF', '\xFF', char(end_line & 0xFF), char(end_line >> 8), '\x80', 0};
     expect_converts_to(listing, records);
 }
 
