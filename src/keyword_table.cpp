@@ -203,6 +203,26 @@ constexpr NameTests find_name_tests() {
 
 constexpr NameTests NAME_TESTS = find_name_tests();
 
+// The row tried first by the low seven bits of a text's first two bytes:
+// indexed by the bytes themselves the test waits for one load less than by
+// their classes. A byte from 0x80 up is in no name, and taken for another
+// byte it only picks another name to test, which the test then refuses.
+struct FirstTries {
+    std::uint8_t by_bytes[128][128];
+};
+
+constexpr FirstTries find_first_tries() {
+    FirstTries tries{};
+    for (int first = 0; first < 128; first++)
+        for (int second = 0; second < 128; second++)
+            tries.by_bytes[first][second] =
+                KEYWORD_TRIE
+                    .first_try[KEYWORD_TRIE.byte_class[first]][KEYWORD_TRIE.byte_class[second]];
+    return tries;
+}
+
+constexpr FirstTries FIRST_TRIES = find_first_tries();
+
 constexpr unsigned char DOUBLE_QUOTE = '"';
 
 constexpr std::array<bool, 256> find_plain_bytes() {
@@ -290,19 +310,18 @@ static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an 
 // line's 0x00 is in no name, so the walk stops there at the latest.
 std::int32_t match_keyword(const unsigned char *text, int &length) {
     // The first two bytes decide where to look; the second is the line's
-    // end at the latest, or the room past it. The quotes, the line's ends
-    // and the letters that start a name of the program's own go no further.
-    int first = KEYWORD_TRIE.byte_class[text[0]];
-    int second = KEYWORD_TRIE.byte_class[text[1]];
-    // Most keywords are the name their pair tries first: a test of a word
-    // finds them with no branch that depends on the name's length. A pair
-    // that starts no name tries a test that never passes.
-    const NameTest &test = NAME_TESTS.of[KEYWORD_TRIE.first_try[first][second]];
+    // end at the latest, or the room past it. Most keywords are the name
+    // their pair tries first: a test of a word finds them with no branch
+    // that depends on the name's length. A pair that starts no name tries a
+    // test that never passes, and the may-start check then turns away the
+    // quotes, the line's ends and the letters of the program's own names.
+    const NameTest &test = NAME_TESTS.of[FIRST_TRIES.by_bytes[text[0] & 0x7F][text[1] & 0x7F]];
     if (((load_word(text) | test.fold) & test.mask) == test.name) {
         length = test.length;
         return test.token;
     }
-    if (!KEYWORD_TRIE.may_start[first][second]) return 0;
+    int first = KEYWORD_TRIE.byte_class[text[0]];
+    if (!KEYWORD_TRIE.may_start[first][KEYWORD_TRIE.byte_class[text[1]]]) return 0;
     int node = KEYWORD_TRIE.next[0][first];
     std::int32_t token = KEYWORD_TRIE.token[node];
     int found_length = 1;
