@@ -34,8 +34,8 @@ DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool re
                         unsigned char *out);
 
 // Writes the listing line of a record whose body is at most
-// LONGEST_CHECKED_BODY bytes, spelled so that it converts back into the same
-// body wherever the respelling rules allow; returns its length.
+// LONGEST_CHECKED_BODY bytes and followed by its 0x00, spelled so that it converts back into the
+// same body wherever the respelling rules allow; returns its length.
 int list_short_record(std::uint16_t line_number, const unsigned char *body, int length,
                       unsigned char *line);
 
