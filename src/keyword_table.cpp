@@ -40,36 +40,6 @@ constexpr KeywordEntry KEYWORDS[KEYWORD_COUNT] = {
 
 namespace {
 
-// The bytes that occur in names have a class each, a-z that of A-Z; the
-// others have class 0.
-constexpr int NAME_BYTE_CLASSES = 40;
-
-// KEYWORDS as a tree of upper-cased name bytes, built at compile time from
-// the table. Walking it from the root along the text finds the longest name
-// the text starts with; the build refuses a table in which that would not
-// be the first name in table order.
-struct KeywordTrie {
-    static constexpr int NODE_LIMIT = 384;
-    std::uint8_t byte_class[256];                      // 0 for bytes in no name; a-z as A-Z
-    std::uint16_t next[NODE_LIMIT][NAME_BYTE_CLASSES]; // 0: no name continues this way
-    std::uint8_t token[NODE_LIMIT]; // low byte of the token of a name ending here, or 0
-    // By the classes of a text's first two bytes: whether a name could start
-    // the text, being one byte long or starting with both.
-    bool may_start[NAME_BYTE_CLASSES][NAME_BYTE_CLASSES];
-    // By the same: the row of the name tried first, on its own, before the walk.
-    std::uint8_t first_try[NAME_BYTE_CLASSES][NAME_BYTE_CLASSES];
-};
-
-// A name as a test of the first eight bytes of a text at once: the text
-// starts with the name when (word | fold) & mask == name.
-struct NameTest {
-    std::uint64_t fold; // 0x20 in the bytes of letters: a and A test alike
-    std::uint64_t mask; // 0xFF in the bytes of the name
-    std::uint64_t name; // the name, its letters in lower case
-    std::int32_t token;
-    int length;
-};
-
 constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {
     for (int i = 0; shorter.name[i] != 0; i++)
         if (longer.name[i] != shorter.name[i]) return false;
@@ -87,92 +57,40 @@ constexpr bool longer_names_stand_first() {
 static_assert(longer_names_stand_first(),
               "a keyword must stand before the keywords it starts with");
 
-constexpr void assign_byte_classes(KeywordTrie &trie) {
-    int classes = 1;
-    for (const KeywordEntry &entry : KEYWORDS)
-        for (int i = 0; entry.name[i] != 0; i++) {
-            auto b = static_cast<unsigned char>(entry.name[i]);
-            if (trie.byte_class[b] == 0) trie.byte_class[b] = static_cast<std::uint8_t>(classes++);
-        }
-    for (int b = 'a'; b <= 'z'; b++)
-        trie.byte_class[b] = trie.byte_class[to_upper(static_cast<unsigned char>(b))];
+// A one-byte name is tried whatever byte follows it, so no other name may
+// start with its byte; nor may the look-up be skipped for it otherwise.
+constexpr bool one_byte_keywords_start_no_other() {
+    for (const KeywordEntry &longer : KEYWORDS)
+        for (const KeywordEntry &one_byte : KEYWORDS)
+            if (longer.name[1] != 0 && one_byte.name[1] == 0 && longer.name[0] == one_byte.name[0])
+                return false;
+    return true;
 }
+static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an operator");
 
-// The test tried first by a pair that starts no name.
-constexpr int NO_NAME = KEYWORD_COUNT;
-
-// Of names that share their first two bytes, the ones BASIC programs use
-// most (counted over a corpus of real programs), most used first.
-constexpr const char *MOST_USED_OF_A_PAIR[] = {
-    "PRINT", "GOTO", "NEXT", "INT",    "LET",   "REM", "TAB(",
-    "POKE",  "DEF",  "STEP", "LOCATE", "COLOR", "CLS", "FILES",
+// A name as a test of a text's first eight bytes at once: the text starts
+// with the name when (word | fold) & mask == name.
+struct NameTest {
+    std::uint64_t fold; // 0x20 in the bytes of letters: a and A test alike
+    std::uint64_t mask; // 0xFF in the bytes of the name
+    std::uint64_t name; // the name, its letters in lower case
+    std::int32_t token;
+    int length;
 };
 
-constexpr bool same_name(const char *a, const char *b) {
-    for (int i = 0;; i++) {
-        if (a[i] != b[i]) return false;
-        if (a[i] == 0) return true;
-    }
-}
-
-constexpr bool starts_other_name(int row) {
-    for (int other = 0; other < KEYWORD_COUNT; other++)
-        if (other != row && starts_with(KEYWORDS[other], KEYWORDS[row])) return true;
-    return false;
-}
-
-constexpr int use_rank(int row) {
-    int rank = 0;
-    for (const char *name : MOST_USED_OF_A_PAIR) {
-        if (same_name(name, KEYWORDS[row].name)) return rank;
-        rank++;
-    }
-    return rank;
-}
-
-// The name of the pair tried first: the most used, else the first in table
-// order, but never one that starts another name (INP, LOC), since then a
-// text it matches could hold a longer one.
-constexpr int row_to_try_first(const KeywordTrie &trie, int first, int second) {
-    int best = -1;
-    for (int row = 0; row < KEYWORD_COUNT; row++) {
-        auto name = KEYWORDS[row].name;
-        bool in_pair =
-            trie.byte_class[static_cast<unsigned char>(name[0])] == first &&
-            (name[1] == 0 || trie.byte_class[static_cast<unsigned char>(name[1])] == second);
-        if (!in_pair || starts_other_name(row)) continue;
-        if (best < 0 || use_rank(row) < use_rank(best)) best = row;
-    }
-    return best < 0 ? NO_NAME : best;
-}
-
-constexpr KeywordTrie build_keyword_trie() {
-    KeywordTrie trie{};
-    assign_byte_classes(trie);
-    int nodes = 1;
-    for (const KeywordEntry &entry : KEYWORDS) {
-        int node = 0;
-        for (int i = 0; entry.name[i] != 0; i++) {
-            std::uint16_t &child =
-                trie.next[node][trie.byte_class[static_cast<unsigned char>(entry.name[i])]];
-            if (child == 0) child = static_cast<std::uint16_t>(nodes++);
-            node = child;
-        }
-        // The first row with a name wins, should a name ever stand twice.
-        if (trie.token[node] == 0) trie.token[node] = static_cast<std::uint8_t>(entry.token);
-    }
-    for (int first = 1; first < NAME_BYTE_CLASSES; first++)
-        for (int second = 0; second < NAME_BYTE_CLASSES; second++) {
-            int node = trie.next[0][first];
-            trie.may_start[first][second] =
-                node != 0 && (trie.token[node] != 0 || trie.next[node][second] != 0);
-            trie.first_try[first][second] =
-                static_cast<std::uint8_t>(row_to_try_first(trie, first, second));
-        }
-    return trie;
-}
-
-constexpr KeywordTrie KEYWORD_TRIE = build_keyword_trie();
+// KEYWORDS in groups by their first two bytes (a one-byte name by its one),
+// each group a run of tests ended by one that every text passes with token
+// 0, built at compile time from the table. A text is tested against the
+// group of its own first bytes only.
+struct KeywordGroups {
+    static constexpr int TEST_LIMIT = 256;
+    // By the low seven bits of a text's first two bytes: where its group
+    // starts. A byte from 0x80 up is in no name; taken for another byte it
+    // picks a group whose tests all refuse it.
+    std::uint8_t first_test[128][128];
+    NameTest tests[TEST_LIMIT];
+    int test_count;
+};
 
 // The test of an entry's name, its bytes placed as a word loaded from memory holds them.
 constexpr NameTest test_of(const KeywordEntry &entry) {
@@ -189,46 +107,111 @@ constexpr NameTest test_of(const KeywordEntry &entry) {
     return test;
 }
 
-struct NameTests {
-    NameTest of[KEYWORD_COUNT + 1]; // the rows', then NO_NAME's, which no text passes
+// The names BASIC programs use most of those that share their first two
+// bytes with others (counted over a corpus of real programs), most used
+// first. A group tries them first, the rest in table order: most keywords
+// are then found by the first test, with no branch that depends on which
+// keyword it is.
+constexpr const char *MOST_USED_OF_A_GROUP[] = {
+    "PRINT", "GOTO", "NEXT", "INT",    "LET",   "REM", "TAB(",
+    "POKE",  "DEF",  "STEP", "LOCATE", "COLOR", "CLS", "FILES",
 };
 
-constexpr NameTests find_name_tests() {
-    NameTests tests{};
-    for (int row = 0; row < KEYWORD_COUNT; row++)
-        tests.of[row] = test_of(KEYWORDS[row]);
-    tests.of[NO_NAME] = {0, 0, ~std::uint64_t{0}, 0, 0};
-    return tests;
+constexpr bool same_name(const char *a, const char *b) {
+    for (int i = 0;; i++) {
+        if (a[i] != b[i]) return false;
+        if (a[i] == 0) return true;
+    }
 }
 
-constexpr NameTests NAME_TESTS = find_name_tests();
-
-// The row tried first by the low seven bits of a text's first two bytes:
-// indexed by the bytes themselves the test waits for one load less than by
-// their classes. A byte from 0x80 up is in no name, and taken for another
-// byte it only picks another name to test, which the test then refuses.
-struct FirstTries {
-    std::uint8_t by_bytes[128][128];
-};
-
-constexpr FirstTries find_first_tries() {
-    FirstTries tries{};
-    for (int first = 0; first < 128; first++)
-        for (int second = 0; second < 128; second++)
-            tries.by_bytes[first][second] =
-                KEYWORD_TRIE
-                    .first_try[KEYWORD_TRIE.byte_class[first]][KEYWORD_TRIE.byte_class[second]];
-    return tries;
+constexpr int use_rank(int row) {
+    int rank = 0;
+    for (const char *name : MOST_USED_OF_A_GROUP) {
+        if (same_name(name, KEYWORDS[row].name)) return rank;
+        rank++;
+    }
+    return rank;
 }
 
-constexpr FirstTries FIRST_TRIES = find_first_tries();
+constexpr bool in_group(const KeywordEntry &entry, char first, char second) {
+    return entry.name[0] == first && (entry.name[1] == 0 || entry.name[1] == second);
+}
+
+// Appends the group of the names starting with first and second, in the
+// order they are tried, and its end; returns where it starts.
+constexpr int add_group(KeywordGroups &groups, char first, char second) {
+    int start = groups.test_count;
+    bool added[KEYWORD_COUNT] = {};
+    for (;;) {
+        int next = -1;
+        for (int row = 0; row < KEYWORD_COUNT; row++)
+            if (!added[row] && in_group(KEYWORDS[row], first, second) &&
+                (next < 0 || use_rank(row) < use_rank(next)))
+                next = row;
+        if (next < 0) break;
+        added[next] = true;
+        groups.tests[groups.test_count++] = test_of(KEYWORDS[next]);
+    }
+    groups.tests[groups.test_count++] = NameTest{0, 0, 0, 0, 0};
+    return start;
+}
+
+// Points the texts whose first two bytes are first and second, in either
+// case, at a group; second 0 stands for every byte.
+constexpr void point_at_group(KeywordGroups &groups, char first, char second, int start) {
+    for (int a = 0; a < 128; a++)
+        for (int b = 0; b < 128; b++)
+            if (to_upper(static_cast<unsigned char>(a)) == first &&
+                (second == 0 || to_upper(static_cast<unsigned char>(b)) == second))
+                groups.first_test[a][b] = static_cast<std::uint8_t>(start);
+}
+
+constexpr KeywordGroups group_keywords() {
+    KeywordGroups groups{};
+    add_group(groups, 0, 0); // at 0, where every text starts: an end alone
+    for (int row = 0; row < KEYWORD_COUNT; row++) {
+        const char *name = KEYWORDS[row].name;
+        bool first_of_group = true;
+        for (int earlier = 0; earlier < row; earlier++)
+            first_of_group &= !in_group(KEYWORDS[earlier], name[0], name[1]);
+        if (first_of_group)
+            point_at_group(groups, name[0], name[1], add_group(groups, name[0], name[1]));
+    }
+    return groups;
+}
+
+constexpr KeywordGroups KEYWORD_GROUPS = group_keywords();
+
+// A group's first match is the first in table order when every name is
+// tried before the names it starts (INPUT before INP, LOCATE before LOC);
+// between names of equal use the table's order holds.
+constexpr bool longer_names_are_tried_first() {
+    for (int longer = 0; longer < KEYWORD_COUNT; longer++)
+        for (int shorter = 0; shorter < KEYWORD_COUNT; shorter++)
+            if (longer != shorter && starts_with(KEYWORDS[longer], KEYWORDS[shorter]) &&
+                use_rank(shorter) < use_rank(longer))
+                return false;
+    return true;
+}
+static_assert(longer_names_are_tried_first(), "a most used name must not start a longer one");
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
+
+constexpr bool starts_a_name(int b) {
+    for (const KeywordEntry &entry : KEYWORDS)
+        if (static_cast<unsigned char>(entry.name[0]) == b) return true;
+    return false;
+}
+
+// Whether a name starts with the two bytes, a one-byte name with the first alone.
+constexpr bool starts_a_name(int first, int second) {
+    return KEYWORD_GROUPS.tests[KEYWORD_GROUPS.first_test[first][second]].token != 0;
+}
 
 constexpr std::array<bool, 256> find_plain_bytes() {
     std::array<bool, 256> plain{};
     for (int b = 0; b < 256; b++)
-        plain[b] = KEYWORD_TRIE.next[0][KEYWORD_TRIE.byte_class[b]] == 0 && b != DOUBLE_QUOTE &&
+        plain[b] = !starts_a_name(b) && b != DOUBLE_QUOTE &&
                    !is_line_end(static_cast<unsigned char>(b)) && !(b >= 'a' && b <= 'z');
     return plain;
 }
@@ -271,8 +254,7 @@ constexpr DirectBytes find_direct_bytes() {
         for (int next = 0; next < 128; next++) {
             std::uint8_t &written = direct.written_as[b][next];
             if (plain[b]) written = static_cast<std::uint8_t>(b);
-            if (is_letter(b) &&
-                !KEYWORD_TRIE.may_start[KEYWORD_TRIE.byte_class[b]][KEYWORD_TRIE.byte_class[next]])
+            if (is_letter(b) && !starts_a_name(b, next))
                 written = to_upper(static_cast<unsigned char>(b));
         }
     for (const KeywordEntry &entry : KEYWORDS)
@@ -296,45 +278,16 @@ constexpr bool direct_runs_stop_only_at_letters_quotes_and_line_ends() {
 static_assert(direct_runs_stop_only_at_letters_quotes_and_line_ends(),
               "the tokenizer tells a run's stops apart by these kinds only");
 
-// A one-byte keyword may skip the look-up only if no longer one starts with its byte.
-constexpr bool one_byte_keywords_start_no_other() {
-    for (const KeywordEntry &longer : KEYWORDS)
-        for (const KeywordEntry &one_byte : KEYWORDS)
-            if (longer.name[1] != 0 && one_byte.name[1] == 0 && longer.name[0] == one_byte.name[0])
-                return false;
-    return true;
-}
-static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an operator");
-
-// The longest name found in the tree is the first in table order. The
-// line's 0x00 is in no name, so the walk stops there at the latest.
 std::int32_t match_keyword(const unsigned char *text, int &length) {
-    // The first two bytes decide where to look; the second is the line's
-    // end at the latest, or the room past it. Most keywords are the name
-    // their pair tries first: a test of a word finds them with no branch
-    // that depends on the name's length. A pair that starts no name tries a
-    // test that never passes, and the may-start check then turns away the
-    // quotes, the line's ends and the letters of the program's own names.
-    const NameTest &test = NAME_TESTS.of[FIRST_TRIES.by_bytes[text[0] & 0x7F][text[1] & 0x7F]];
-    if (((load_word(text) | test.fold) & test.mask) == test.name) {
-        length = test.length;
-        return test.token;
-    }
-    int first = KEYWORD_TRIE.byte_class[text[0]];
-    if (!KEYWORD_TRIE.may_start[first][KEYWORD_TRIE.byte_class[text[1]]]) return 0;
-    int node = KEYWORD_TRIE.next[0][first];
-    std::int32_t token = KEYWORD_TRIE.token[node];
-    int found_length = 1;
-    for (int i = 1;; i++) {
-        node = KEYWORD_TRIE.next[node][KEYWORD_TRIE.byte_class[text[i]]];
-        if (node == 0) break;
-        // Chosen without a branch: whether a name ends here is hard to foresee.
-        std::int32_t ending_here = KEYWORD_TRIE.token[node];
-        found_length = ending_here != 0 ? i + 1 : found_length;
-        token = ending_here != 0 ? ending_here : token;
-    }
-    if (token != 0) length = found_length;
-    return token;
+    // The second byte is the line's end at the latest, or the room past it;
+    // the group's end stops the tests, as every text passes it.
+    const NameTest *test =
+        KEYWORD_GROUPS.tests + KEYWORD_GROUPS.first_test[text[0] & 0x7F][text[1] & 0x7F];
+    std::uint64_t word = load_word(text);
+    while (((word | test->fold) & test->mask) != test->name)
+        test++;
+    if (test->token != 0) length = test->length;
+    return test->token;
 }
 
 TokenName token_name(unsigned char token) {

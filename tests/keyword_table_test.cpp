@@ -74,7 +74,7 @@ TEST(KeywordTable, OperatorsThenQuestionMarkThenNamesInAsciiOrder) {
 }
 
 // The plain walk of the table over an upper-cased 8-byte window, as the
-// target BASIC describes its search: the reference for the indexed lookup.
+// target BASIC describes its search: the reference for the look-up.
 std::pair<std::int32_t, int> first_match_by_walking(const std::string &text) {
     unsigned char window[8] = {};
     for (std::size_t i = 0; i < 8; i++) {
@@ -89,7 +89,7 @@ std::pair<std::int32_t, int> first_match_by_walking(const std::string &text) {
     return {0, 0};
 }
 
-std::pair<std::int32_t, int> first_match_by_tree(const std::string &text) {
+std::pair<std::int32_t, int> first_match_by_look_up(const std::string &text) {
     unsigned char padded[32] = {}; // the look-up reads a word from the text's start
     std::memcpy(padded, text.data(), std::min(text.size(), sizeof padded - 1));
     int length = 0;
@@ -98,10 +98,10 @@ std::pair<std::int32_t, int> first_match_by_tree(const std::string &text) {
 }
 
 void expect_same_first_match(const std::string &text) {
-    ASSERT_EQ(first_match_by_tree(text), first_match_by_walking(text)) << text;
+    ASSERT_EQ(first_match_by_look_up(text), first_match_by_walking(text)) << text;
 }
 
-TEST(KeywordLookup, TreeFindsTheSameFirstMatchAsWalkingTheTable) {
+TEST(KeywordLookup, LookUpFindsTheSameFirstMatchAsWalkingTheTable) {
     for (const KeywordEntry &entry : KEYWORDS) {
         std::string name = entry.name;
         std::string lower = name;
@@ -115,7 +115,7 @@ TEST(KeywordLookup, TreeFindsTheSameFirstMatchAsWalkingTheTable) {
     }
 }
 
-TEST(KeywordLookup, TreeAgreesOnRandomWindowsOfKeywordCharacters) {
+TEST(KeywordLookup, LookUpAgreesOnRandomWindowsOfKeywordCharacters) {
     const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZacdeilnoprst$(?<=>+-*/^ :\"\n";
     std::mt19937 random(20261207);
     for (int trial = 0; trial < 200000; trial++) {
