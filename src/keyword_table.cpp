@@ -133,6 +133,21 @@ constexpr int use_rank(int row) {
     return rank;
 }
 
+// Each row's place in its group's order: by use, then by row. Worked out
+// once, as compilers limit the steps of a constant's evaluation.
+struct TryOrder {
+    int rank[KEYWORD_COUNT];
+};
+
+constexpr TryOrder find_try_order() {
+    TryOrder order{};
+    for (int row = 0; row < KEYWORD_COUNT; row++)
+        order.rank[row] = use_rank(row) * KEYWORD_COUNT + row;
+    return order;
+}
+
+constexpr TryOrder TRY_ORDER = find_try_order();
+
 constexpr bool in_group(const KeywordEntry &entry, char first, char second) {
     return entry.name[0] == first && (entry.name[1] == 0 || entry.name[1] == second);
 }
@@ -141,28 +156,30 @@ constexpr bool in_group(const KeywordEntry &entry, char first, char second) {
 // order they are tried, and its end; returns where it starts.
 constexpr int add_group(KeywordGroups &groups, char first, char second) {
     int start = groups.test_count;
-    bool added[KEYWORD_COUNT] = {};
-    for (;;) {
+    for (int last = -1;;) { // the rank of the last name added
         int next = -1;
         for (int row = 0; row < KEYWORD_COUNT; row++)
-            if (!added[row] && in_group(KEYWORDS[row], first, second) &&
-                (next < 0 || use_rank(row) < use_rank(next)))
+            if (in_group(KEYWORDS[row], first, second) && TRY_ORDER.rank[row] > last &&
+                (next < 0 || TRY_ORDER.rank[row] < TRY_ORDER.rank[next]))
                 next = row;
         if (next < 0) break;
-        added[next] = true;
+        last = TRY_ORDER.rank[next];
         groups.tests[groups.test_count++] = test_of(KEYWORDS[next]);
     }
     groups.tests[groups.test_count++] = NameTest{0, 0, 0, 0, 0};
     return start;
 }
 
+constexpr int lower_case(char c) {
+    return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
+}
+
 // Points the texts whose first two bytes are first and second, in either
 // case, at a group; second 0 stands for every byte.
 constexpr void point_at_group(KeywordGroups &groups, char first, char second, int start) {
-    for (int a = 0; a < 128; a++)
+    for (int a : {static_cast<int>(first), lower_case(first)})
         for (int b = 0; b < 128; b++)
-            if (to_upper(static_cast<unsigned char>(a)) == first &&
-                (second == 0 || to_upper(static_cast<unsigned char>(b)) == second))
+            if (second == 0 || b == second || b == lower_case(second))
                 groups.first_test[a][b] = static_cast<std::uint8_t>(start);
 }
 
@@ -189,7 +206,7 @@ constexpr bool longer_names_are_tried_first() {
     for (int longer = 0; longer < KEYWORD_COUNT; longer++)
         for (int shorter = 0; shorter < KEYWORD_COUNT; shorter++)
             if (longer != shorter && starts_with(KEYWORDS[longer], KEYWORDS[shorter]) &&
-                use_rank(shorter) < use_rank(longer))
+                TRY_ORDER.rank[shorter] < TRY_ORDER.rank[longer])
                 return false;
     return true;
 }
