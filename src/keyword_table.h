@@ -1,8 +1,7 @@
 // The target BASIC's vocabulary: every keyword, function name and operator
-// that becomes a one-byte token, in the order the tokenizer tries them.
+// that becomes a one-byte token, in the target BASIC's search order.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 struct KeywordEntry {
@@ -38,8 +37,8 @@ std::int32_t match_keyword(const unsigned char *text, int &length);
 // Seven bits of the byte after suffice: a byte from 0x80 up is in no name,
 // so a letter before it starts no keyword; looked up as another byte, the
 // letter is written the same or left to the look-up, which finds no
-// keyword either. Indexed by the two bytes themselves, the run's test waits
-// for one load less than by their name classes.
+// keyword either. Indexed by the bytes themselves, the run's test waits for
+// no look-up of what kind of byte comes after.
 struct DirectBytes {
     std::uint8_t written_as[256][128];
 };
