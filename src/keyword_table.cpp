@@ -1,7 +1,7 @@
 #include "keyword_table.h"
 
-#include <array>
 #include <bit>
+#include <initializer_list>
 
 #include "line_text.h"
 #include "word_scan.h"
@@ -57,16 +57,23 @@ constexpr bool longer_names_stand_first() {
 static_assert(longer_names_stand_first(),
               "a keyword must stand before the keywords it starts with");
 
-// A one-byte name is tried whatever byte follows it, so no other name may
-// start with its byte; nor may the look-up be skipped for it otherwise.
-constexpr bool one_byte_keywords_start_no_other() {
-    for (const KeywordEntry &longer : KEYWORDS)
-        for (const KeywordEntry &one_byte : KEYWORDS)
-            if (longer.name[1] != 0 && one_byte.name[1] == 0 && longer.name[0] == one_byte.name[0])
+constexpr bool is_letter(int b) {
+    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
+
+// A name starts with a letter, or is one byte that starts no other name:
+// then a byte other than a letter that starts a name is that name whatever
+// follows it.
+constexpr bool names_start_with_letters_or_stand_alone() {
+    for (const KeywordEntry &entry : KEYWORDS)
+        for (const KeywordEntry &other : KEYWORDS)
+            if (!is_letter(entry.name[0]) &&
+                (entry.name[1] != 0 || (other.name[1] != 0 && other.name[0] == entry.name[0])))
                 return false;
     return true;
 }
-static_assert(one_byte_keywords_start_no_other(), "no keyword may start with an operator");
+static_assert(names_start_with_letters_or_stand_alone(),
+              "a name must start with a letter or be one byte that starts no other");
 
 // A name as a test of a text's first eight bytes at once: the text starts
 // with the name when (word | fold) & mask == name.
@@ -117,20 +124,13 @@ constexpr const char *MOST_USED_OF_A_GROUP[] = {
     "POKE",  "DEF",  "STEP", "LOCATE", "COLOR", "CLS", "FILES",
 };
 
+constexpr int MOST_USED_COUNT = sizeof MOST_USED_OF_A_GROUP / sizeof MOST_USED_OF_A_GROUP[0];
+
 constexpr bool same_name(const char *a, const char *b) {
     for (int i = 0;; i++) {
         if (a[i] != b[i]) return false;
         if (a[i] == 0) return true;
     }
-}
-
-constexpr int use_rank(int row) {
-    int rank = 0;
-    for (const char *name : MOST_USED_OF_A_GROUP) {
-        if (same_name(name, KEYWORDS[row].name)) return rank;
-        rank++;
-    }
-    return rank;
 }
 
 // Each row's place in its group's order: by use, then by row. Worked out
@@ -141,8 +141,12 @@ struct TryOrder {
 
 constexpr TryOrder find_try_order() {
     TryOrder order{};
-    for (int row = 0; row < KEYWORD_COUNT; row++)
-        order.rank[row] = use_rank(row) * KEYWORD_COUNT + row;
+    for (int row = 0; row < KEYWORD_COUNT; row++) {
+        int use = 0; // the name's place among the most used, or after them
+        while (use < MOST_USED_COUNT && !same_name(MOST_USED_OF_A_GROUP[use], KEYWORDS[row].name))
+            use++;
+        order.rank[row] = use * KEYWORD_COUNT + row;
+    }
     return order;
 }
 
@@ -214,25 +218,6 @@ static_assert(longer_names_are_tried_first(), "a most used name must not start a
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
 
-constexpr bool starts_a_name(int b) {
-    for (const KeywordEntry &entry : KEYWORDS)
-        if (static_cast<unsigned char>(entry.name[0]) == b) return true;
-    return false;
-}
-
-// Whether a name starts with the two bytes, a one-byte name with the first alone.
-constexpr bool starts_a_name(int first, int second) {
-    return KEYWORD_GROUPS.tests[KEYWORD_GROUPS.first_test[first][second]].token != 0;
-}
-
-constexpr std::array<bool, 256> find_plain_bytes() {
-    std::array<bool, 256> plain{};
-    for (int b = 0; b < 256; b++)
-        plain[b] = !starts_a_name(b) && b != DOUBLE_QUOTE &&
-                   !is_line_end(static_cast<unsigned char>(b)) && !(b >= 'a' && b <= 'z');
-    return plain;
-}
-
 struct TokenNames {
     TokenName of[256];
 };
@@ -259,26 +244,27 @@ constexpr TokenNames TOKEN_NAMES = find_token_names();
 
 } // namespace
 
-constexpr bool is_letter(int b) {
-    return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+// The token of the name that starts with the two bytes, or with the first
+// alone; 0 if there is none.
+constexpr std::int32_t token_starting(int first, int second) {
+    return KEYWORD_GROUPS.tests[KEYWORD_GROUPS.first_test[first][second]].token;
 }
 
-// A letter needs no look-up before a byte with which no name starts it.
+// What b is written as before next when it needs no look-up; 0 when it does.
+constexpr std::uint8_t written_directly(int b, int next) {
+    if (b >= 0x80) return static_cast<std::uint8_t>(b); // in no name
+    if (is_letter(b))
+        return token_starting(b, next) != 0 ? 0 : to_upper(static_cast<unsigned char>(b));
+    if (b == DOUBLE_QUOTE || is_line_end(static_cast<unsigned char>(b))) return 0;
+    if (token_starting(b, next) != 0) return static_cast<std::uint8_t>(token_starting(b, next));
+    return static_cast<std::uint8_t>(b);
+}
+
 constexpr DirectBytes find_direct_bytes() {
     DirectBytes direct{};
-    std::array<bool, 256> plain = find_plain_bytes(); // no byte of a keyword among them
     for (int b = 0; b < 256; b++)
-        for (int next = 0; next < 128; next++) {
-            std::uint8_t &written = direct.written_as[b][next];
-            if (plain[b]) written = static_cast<std::uint8_t>(b);
-            if (is_letter(b) && !starts_a_name(b, next))
-                written = to_upper(static_cast<unsigned char>(b));
-        }
-    for (const KeywordEntry &entry : KEYWORDS)
-        if (entry.name[1] == 0)
-            for (std::uint8_t &written :
-                 direct.written_as[static_cast<unsigned char>(entry.name[0])])
-                written = static_cast<std::uint8_t>(entry.token);
+        for (int next = 0; next < 128; next++)
+            direct.written_as[b][next] = written_directly(b, next);
     return direct;
 }
 
