@@ -184,6 +184,10 @@ unsigned char run_stop(const BodyDecoder &decoder) {
     return outside ? STATEMENT_SEPARATOR : DOUBLE_QUOTE;
 }
 
+// A line of any checked body, at most a step's text a body byte after its
+// number and space, leaves room for a chunk past its end.
+static_assert(LISTED_LINE_ROOM >= 6 + LONGEST_CHECKED_BODY * LONGEST_STEP_TEXT + 1 + 16);
+
 // Copies the bytes from body on that decode as themselves in the decoder's
 // state to line, up to the first that does not (the body's 0x00 at the
 // latest); returns how many.
