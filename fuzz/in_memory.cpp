@@ -30,8 +30,9 @@ Outcome run_in_memory(const std::uint8_t *data, std::size_t size, Work work) {
     if (input_stream == nullptr || output_stream == nullptr) std::abort();
     int status = 0;
     try {
-        work();
+        int status_at_end = work();
         close_files_or_exit();
+        status = status_at_end;
     } catch (const ProcessEnded &ended) {
         status = ended.status;
     }
@@ -49,13 +50,16 @@ void end_process(int status) {
 }
 
 Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
-    return run_in_memory(data, size, [] { convert_listing(); });
+    return run_in_memory(data, size, [] {
+        convert_listing();
+        return 0;
+    });
 }
 
 Outcome list_in_memory(const std::uint8_t *data, std::size_t size) {
     return run_in_memory(data, size, [] {
         read_image_header_or_exit();
-        list_records();
+        return list_records() ? 0 : 2; // 2: a line does not convert back
     });
 }
 

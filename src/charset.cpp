@@ -146,3 +146,12 @@ bool convert_charset(unsigned char *text) {
     text[write] = 0x00;
     return true;
 }
+
+int first_unconvertible_character(const unsigned char *text) {
+    for (int read = 0; text[read] != 0x00; read++) {
+        if (!is_lead_byte(text[read])) continue;
+        if (TWO_BYTE_TARGETS.target[text[read] - FIRST_LEAD_BYTE][text[read + 1]] == 0) return read;
+        read++;
+    }
+    return -1;
+}

@@ -28,3 +28,7 @@ constexpr unsigned char CONTROL_CODE_ESCAPE = 0x14;
 // a buffer of LINE_BUFFER_SIZE bytes. False if a two-byte character the
 // target set lacks stops it; the text is then left half rewritten.
 bool convert_charset(unsigned char *text);
+
+// Where in a line ending in 0x00 the first two-byte character the target
+// set lacks starts; -1 if there is none.
+int first_unconvertible_character(const unsigned char *text);

@@ -1,5 +1,6 @@
 #include "list_decode.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #if defined(__SSE2__)
@@ -97,6 +98,14 @@ int write_spelling(unsigned char token, unsigned char *out) {
     return write_shift_jis(CODE_TABLE[token], out);
 }
 
+// How a step is written: the first way, then the ones a line falls back on
+// when it does not read back or is too long.
+enum Spelling : unsigned char {
+    BY_NAME,  // a token by its keyword's name, a character as its Shift_JIS character
+    SPELLED,  // a token by its one-character spelling
+    SHORTEST, // besides, every byte the converter passes through unchanged as that byte
+};
+
 DecodedStep decode_token(BodyDecoder &decoder, unsigned char token, bool respelled,
                          unsigned char *out) {
     if (respelled) return {write_spelling(token, out), 1, false};
@@ -117,13 +126,16 @@ DecodedStep decode_in_data(BodyDecoder &decoder, unsigned char b, int next, unsi
     return step;
 }
 
+DecodedStep decode_shortest(BodyDecoder &decoder, unsigned char b, int next, unsigned char *out);
+
 // One step of decoding; inline, as decode_line takes one for every byte
 // that does not stand for itself.
-inline DecodedStep decode_one(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
+inline DecodedStep decode_one(BodyDecoder &decoder, unsigned char b, int next, Spelling spelling,
                               unsigned char *out) {
+    if (spelling == SHORTEST) return decode_shortest(decoder, b, next, out);
     switch (decoder.state) {
     case BodyState::NORMAL:
-        if (is_token(b)) return decode_token(decoder, b, respelled, out);
+        if (is_token(b)) return decode_token(decoder, b, spelling == SPELLED, out);
         if (b == DOUBLE_QUOTE) decoder.state = BodyState::STRING;
         return decode_character(b, next, out);
     case BodyState::STRING:
@@ -137,21 +149,55 @@ inline DecodedStep decode_one(BodyDecoder &decoder, unsigned char b, int next, b
     return decode_character(b, next, out);
 }
 
+// The converter copies bytes from 0xA0 up as they stand, outside quotes
+// too: no keyword holds them, and no two-byte character starts with them.
+bool passes_through(unsigned char b) {
+    return b >= 0xA0;
+}
+
+// A step at SHORTEST: a byte that passes through as itself, a token before
+// its sound mark as the marked kana, another token by its spelling where it
+// has one; anything else as at first.
+DecodedStep decode_shortest(BodyDecoder &decoder, unsigned char b, int next, unsigned char *out) {
+    if (passes_through(b)) { // neither a quote nor a separator: the state stays
+        out[0] = b;
+        return {1, 1, false};
+    }
+    if (decoder.state != BodyState::NORMAL || !is_token(b))
+        return decode_one(decoder, b, next, BY_NAME, out);
+    std::uint32_t marked = marked_kana(b, next);
+    if (marked != 0) return {write_shift_jis(marked, out), 2, false};
+    return decode_one(decoder, b, next, has_spelling(b) ? SPELLED : BY_NAME, out);
+}
+
 } // namespace
 
 DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
                         unsigned char *out) {
-    return decode_one(decoder, b, next, respelled, out);
+    return decode_one(decoder, b, next, respelled ? SPELLED : BY_NAME, out);
 }
 
-int write_line_number(std::uint16_t line_number, unsigned char *out) {
+namespace {
+
+int count_digits(std::uint64_t value) {
+    if (value < 100000) // the stored 16 bits: nearly every line
+        return value >= 10000 ? 5 : value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    int count = 6;
+    for (value /= 1000000; value > 0; value /= 10)
+        count++;
+    return count;
+}
+
+} // namespace
+
+int write_line_number(std::uint64_t line_number, unsigned char *out) {
     // Two digits a step: a number is written for every line.
     static const char PAIRS[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "4041424344454647484950515253545556575859606162636465666768697071727374757677787980"
         "81828384858687888990919293949596979899";
-    unsigned value = line_number;
-    int count = value >= 10000 ? 5 : value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    std::uint64_t value = line_number;
+    int count = count_digits(value);
     int at = count;
     for (; value >= 10; value /= 100) {
         at -= 2;
@@ -163,13 +209,19 @@ int write_line_number(std::uint16_t line_number, unsigned char *out) {
 
 namespace {
 
-// A record being listed: its body, which of its tokens are respelled, and
-// where its tokens written by name stand after the last decoding.
+// A record being listed: its body, how each of its steps is spelled, how
+// its line stands, and where its tokens written by name stand after the
+// last decoding.
 struct Listing {
-    std::uint16_t line_number;
+    std::uint64_t line_number;
     const unsigned char *body;
     int length;
-    bool respelled[LONGEST_CHECKED_BODY];
+    Spelling spelling[LONGEST_CHECKED_BODY]; // by the offset of the step's first byte
+    // Left out only where a line needs the room: the number (0 may be), the
+    // space after it, and the line feed of a line that fills the most a line holds.
+    bool number_shown;
+    bool separator;
+    bool line_feed;
     int by_name[LONGEST_CHECKED_BODY]; // body offsets of the tokens written by name
     int by_name_count;
     // The first bytes of the decoding steps' texts or'ed together: a step
@@ -186,7 +238,8 @@ unsigned char run_stop(const BodyDecoder &decoder) {
 
 // A line of any checked body, at most a step's text a body byte after its
 // number and space, leaves room for a chunk past its end.
-static_assert(LISTED_LINE_ROOM >= 6 + LONGEST_CHECKED_BODY * LONGEST_STEP_TEXT + 1 + 16);
+static_assert(LISTED_LINE_ROOM >=
+              LONGEST_LINE_NUMBER_TEXT + 1 + LONGEST_CHECKED_BODY * LONGEST_STEP_TEXT + 1 + 16);
 
 // Copies the bytes from body on that decode as themselves in the decoder's
 // state to line, up to the first that does not (the body's 0x00 at the
@@ -221,8 +274,8 @@ int copy_as_is_run(const BodyDecoder &decoder, const unsigned char *body, unsign
 
 // Writes the whole line with the current spellings; returns its length.
 int decode_line(Listing &listing, unsigned char *line) {
-    int written = write_line_number(listing.line_number, line);
-    if (listing.length > 0) line[written++] = ' ';
+    int written = listing.number_shown ? write_line_number(listing.line_number, line) : 0;
+    if (listing.length > 0 && listing.separator) line[written++] = ' ';
     BodyDecoder decoder;
     listing.by_name_count = 0;
     listing.step_bits = 0;
@@ -234,13 +287,13 @@ int decode_line(Listing &listing, unsigned char *line) {
         if (i == listing.length) break;
         int next = i + 1 < listing.length ? listing.body[i + 1] : -1;
         DecodedStep step =
-            decode_one(decoder, listing.body[i], next, listing.respelled[i], line + written);
+            decode_one(decoder, listing.body[i], next, listing.spelling[i], line + written);
         if (step.token_by_name) listing.by_name[listing.by_name_count++] = i;
         listing.step_bits |= line[written];
         written += step.written;
         i += step.used;
     }
-    line[written++] = '\n';
+    if (listing.line_feed) line[written++] = '\n';
     return written;
 }
 
@@ -258,32 +311,73 @@ int token_to_shorten(const Listing &listing) {
     return -1;
 }
 
+// The last DATA or REM by name before offset, whose items or remark may
+// have read on where the record's did not; -1 if there is none.
+int data_or_remark_before(const Listing &listing, int offset) {
+    int last = -1;
+    for (int k = 0; k < listing.by_name_count && listing.by_name[k] < offset; k++)
+        if (is_data_or_remark(listing.body[listing.by_name[k]])) last = listing.by_name[k];
+    return last;
+}
+
 // The token to respell when the line converts back differently from
 // offset on: the first one by name with a spelling at or after it, else the
 // last DATA or REM by name before it; -1 if there is neither.
 int token_to_mend(const Listing &listing, int offset) {
-    int last_data_or_remark = -1;
     for (int k = 0; k < listing.by_name_count; k++) {
         int at = listing.by_name[k];
-        unsigned char token = listing.body[at];
-        if (at >= offset && has_spelling(token)) return at;
-        if (at < offset && is_data_or_remark(token)) last_data_or_remark = at;
+        if (at >= offset && has_spelling(listing.body[at])) return at;
     }
-    return last_data_or_remark;
+    return data_or_remark_before(listing, offset);
 }
 
 // A checked line is converted where it stands, with the room after it to scan past its end.
 static_assert(LISTED_LINE_ROOM >= LINE_BUFFER_SIZE + SCAN_PADDING);
 
-// Where the line's conversion first differs from the record's body; -1 if
-// it gives the body exactly.
-int first_difference(const Listing &listing, unsigned char *line, int line_length) {
+// The offset of the body step whose text holds the line's byte at position.
+int body_offset_at(const Listing &listing, int position) {
+    int at = listing.number_shown ? count_digits(listing.line_number) : 0;
+    if (listing.length > 0 && listing.separator) at++;
+    BodyDecoder decoder;
+    unsigned char text[2 * LONGEST_STEP_TEXT];
+    for (int i = 0; i < listing.length;) {
+        int next = i + 1 < listing.length ? listing.body[i + 1] : -1;
+        DecodedStep step = decode_one(decoder, listing.body[i], next, listing.spelling[i], text);
+        at += step.written;
+        if (position < at) return i;
+        i += step.used;
+    }
+    return listing.length;
+}
+
+// Where a line that holds a character the target set lacks stops reading back.
+int where_unconvertible(const Listing &listing, const unsigned char *line, int line_length) {
+    unsigned char text[LINE_BUFFER_SIZE + SCAN_PADDING];
+    std::memcpy(text, line, static_cast<std::size_t>(line_length));
+    text[line_length] = 0x00;
+    return body_offset_at(listing, first_unconvertible_character(text));
+}
+
+// How a line holding a character the target set lacks counts: as
+// differing from its start, as the respelling rules have always taken it,
+// or from the step that wrote the character.
+enum class Unconvertible { AT_START, WHERE_WRITTEN };
+
+// Where the conversion of the line's first line_length bytes first differs
+// from the record's body; -1 if it gives the body exactly. A line that
+// does not read back its own number differs from the start.
+int first_difference(const Listing &listing, unsigned char *line, int line_length,
+                     Unconvertible unconvertible = Unconvertible::WHERE_WRITTEN) {
     unsigned char converted[BODY_ROOM];
     std::int32_t number = 0;
     int length = (listing.step_bits & 0x80) == 0
                      ? convert_ascii_line_with_room(line, line_length, converted, number)
                      : convert_line_in_memory(line, line_length, converted, number);
-    if (length < 0) return 0;
+    if (length < 0)
+        return unconvertible == Unconvertible::AT_START
+                   ? 0
+                   : where_unconvertible(listing, line, line_length);
+    if (static_cast<std::uint32_t>(number) != listing.line_number) return 0;
     int common = length < listing.length ? length : listing.length;
     if (std::memcmp(converted, listing.body, static_cast<std::size_t>(common)) == 0)
         return length == listing.length ? -1 : common;
@@ -293,26 +387,159 @@ int first_difference(const Listing &listing, unsigned char *line, int line_lengt
     return i;
 }
 
-} // namespace
+// What first_difference gives for a line that converts back whole, and
+// what stands for it where a line is too long to be checked.
+constexpr int NONE = -1;
+constexpr int TOO_LONG = -2;
 
-int list_short_record(std::uint16_t line_number, const unsigned char *body, int length,
-                      unsigned char *line) {
-    Listing listing; // the offsets by name are written before they are read
+enum class Respelling { SHORTEN, MEND };
+
+// Walks the steps as decode_line does and moves those at or after from,
+// from the front, to their shortest spelling: to shorten, each that gets
+// shorter, until excess bytes are saved; to mend, the first token whose
+// text changes (a character reads back as itself however it is written).
+// DATA and REM stay by name, as the items after them do. Returns the bytes
+// saved, or 1 once a token was mended; 0 if none could be moved.
+int spell_shortest(Listing &listing, int from, Respelling aim, int excess) {
+    BodyDecoder decoder;
+    unsigned char now_text[2 * LONGEST_STEP_TEXT], shortest_text[2 * LONGEST_STEP_TEXT];
+    int saved = 0;
+    for (int i = 0; i < listing.length;) {
+        int next = i + 1 < listing.length ? listing.body[i + 1] : -1;
+        unsigned char b = listing.body[i];
+        bool token = decoder.state == BodyState::NORMAL && is_token(b);
+        bool keeps_name = token && is_data_or_remark(b);
+        bool may_move = aim == Respelling::SHORTEN || token;
+        BodyDecoder shortest_decoder = decoder;
+        DecodedStep now = decode_one(decoder, b, next, listing.spelling[i], now_text);
+        if (i < from || keeps_name || !may_move || listing.spelling[i] == SHORTEST) {
+            i += now.used;
+            continue;
+        }
+        DecodedStep shortest = decode_one(shortest_decoder, b, next, SHORTEST, shortest_text);
+        // A pair's mark written on its own is one byte.
+        int before = now.written + (shortest.used > now.used ? 1 : 0);
+        bool changes = shortest.written != now.written ||
+                       std::memcmp(now_text, shortest_text, static_cast<std::size_t>(now.written));
+        bool helps = aim == Respelling::MEND ? changes : shortest.written < before;
+        if (!helps) {
+            i += now.used;
+            continue;
+        }
+        listing.spelling[i] = SHORTEST;
+        if (aim == Respelling::MEND) return 1;
+        saved += before - shortest.written;
+        if (saved >= excess) return saved;
+        decoder = shortest_decoder;
+        i += shortest.used;
+    }
+    return saved;
+}
+
+bool is_digit_or_space(unsigned char c) {
+    return c == ' ' || (c >= '0' && c <= '9');
+}
+
+// A line's first bytes that the converter takes for a byte-order mark.
+bool starts_like_byte_order_mark(const unsigned char *line, int length) {
+    return length >= 3 && line[0] == 0xEF && line[1] == 0xBB && line[2] == 0xBF;
+}
+
+// Makes a line that is too long for the converter shorter, where it can
+// still read back: steps at their shortest, then the separating space
+// where the body cannot run into the number, then the line feed of a line
+// that fills the most a line holds (the converter cuts it there and reads
+// on), then the number of line 0. False if nothing is left to leave out.
+bool shorten_further(Listing &listing, const unsigned char *line, int line_length) {
+    int excess = line_length - LONGEST_LINE;
+    if (spell_shortest(listing, 0, Respelling::SHORTEN, excess) > 0) return true;
+    int body_start = listing.number_shown ? count_digits(listing.line_number) + 1 : 1;
+    if (listing.separator && listing.length > 0 && !is_digit_or_space(line[body_start])) {
+        listing.separator = false;
+        return true;
+    }
+    if (listing.line_feed && excess == 1) {
+        listing.line_feed = false;
+        return true;
+    }
+    int digits = count_digits(listing.line_number);
+    bool unnumbered_safe =
+        listing.separator || !starts_like_byte_order_mark(line + digits, line_length - digits);
+    if (listing.number_shown && listing.line_number == 0 && unnumbered_safe) {
+        listing.number_shown = false;
+        return true;
+    }
+    return false;
+}
+
+// Starts a record's listing with every step first spelled, and the line whole.
+void start_listing(Listing &listing, std::uint64_t line_number, const unsigned char *body,
+                   int length) {
     listing.line_number = line_number;
     listing.body = body;
     listing.length = length;
-    std::memset(listing.respelled, 0, static_cast<std::size_t>(length));
+    listing.number_shown = listing.separator = listing.line_feed = true;
+    std::memset(listing.spelling, BY_NAME, static_cast<std::size_t>(length));
+}
+
+// The respelling rules: while a line is too long, the first token by name
+// with a spelling that is not DATA or REM is respelled; while it converts
+// back differently, the token token_to_mend names. False when none is left.
+bool respell_by_rules(Listing &listing, int differs) {
+    int respell = differs == TOO_LONG ? token_to_shorten(listing) : token_to_mend(listing, differs);
+    if (respell < 0) return false;
+    listing.spelling[respell] = SPELLED;
+    return true;
+}
+
+// The further ways, where the respelling rules leave a line too long or
+// not reading back: every token and byte the converter passes through as
+// itself; the line's number, separating space and line feed left out where
+// the room is needed. False when none is left.
+bool respell_further(Listing &listing, const unsigned char *line, int line_length, int differs) {
+    if (differs == TOO_LONG) return shorten_further(listing, line, line_length);
+    if (spell_shortest(listing, differs, Respelling::MEND, 0) > 0) return true;
+    int respell = data_or_remark_before(listing, differs);
+    if (respell < 0) return false;
+    listing.spelling[respell] = SPELLED;
+    return true;
+}
+
+} // namespace
+
+ListedLine list_short_record(std::uint64_t line_number, const unsigned char *body, int length,
+                             unsigned char *line) {
+    // The respelling rules first; where they cannot mend a line, the further
+    // ways, from the line's first spelling on; where those cannot either,
+    // the line as the rules left it, with where it stops reading back.
+    enum class Way { BY_RULES, FURTHER, AS_LEFT } way = Way::BY_RULES;
+    Listing listing, as_left; // the offsets by name are written before they are read
+    start_listing(listing, line_number, body, length);
     for (;;) {
         int line_length = decode_line(listing, line);
-        int respell = -1;
-        if (line_length > LONGEST_LINE) {
-            respell = token_to_shorten(listing);
-        } else {
-            int differs = first_difference(listing, line, line_length);
-            if (differs < 0) return line_length;
-            respell = token_to_mend(listing, differs);
+        // The converter reads only the first LONGEST_LINE bytes of a longer line.
+        unsigned char cut[LINE_BUFFER_SIZE + SCAN_PADDING]; // the check writes past its end
+        int differs = TOO_LONG;
+        if (line_length <= LONGEST_LINE || way == Way::AS_LEFT) {
+            unsigned char *checked = line;
+            if (line_length > LONGEST_LINE)
+                checked = static_cast<unsigned char *>(std::memcpy(cut, line, LONGEST_LINE));
+            differs = first_difference(listing, checked, std::min(line_length, LONGEST_LINE),
+                                       way == Way::BY_RULES ? Unconvertible::AT_START
+                                                            : Unconvertible::WHERE_WRITTEN);
+            if (differs < 0 && line_length > LONGEST_LINE) differs = length;
         }
-        if (respell < 0) return line_length; // nothing left to try: written as it stands
-        listing.respelled[respell] = true;
+        if (way == Way::AS_LEFT || differs == NONE) return {line_length, differs};
+        if (way == Way::BY_RULES ? respell_by_rules(listing, differs)
+                                 : respell_further(listing, line, line_length, differs))
+            continue;
+        if (way == Way::BY_RULES) {
+            as_left = listing;
+            start_listing(listing, line_number, body, length);
+            way = Way::FURTHER;
+        } else {
+            listing = as_left;
+            way = Way::AS_LEFT;
+        }
     }
 }

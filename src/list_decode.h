@@ -4,15 +4,21 @@
 
 #include <cstdint>
 
-// The longest body that a listing line of at most 1,023 bytes can give:
-// one digit, a space, the body at a byte or more a byte, the line feed.
-constexpr int LONGEST_CHECKED_BODY = 1020;
+#include "line_text.h"
 
-// Room for the line of any body of up to LONGEST_CHECKED_BODY bytes.
-constexpr int LISTED_LINE_ROOM = 8 * 1024;
+// The longest body that a listing line can give: a first line of 1,023
+// bytes cut there, without a number, whose every byte gives one.
+constexpr int LONGEST_CHECKED_BODY = LONGEST_LINE;
 
 // The most text one step of decoding writes: the longest keyword name.
 constexpr int LONGEST_STEP_TEXT = 8;
+
+// The most digits a line number takes: numbers climb by up to 65,536 a
+// record when their stored low 16 bits fall.
+constexpr int LONGEST_LINE_NUMBER_TEXT = 20;
+
+// Room for the line of any body of up to LONGEST_CHECKED_BODY bytes.
+constexpr int LISTED_LINE_ROOM = 9 * 1024;
 
 enum class BodyState : unsigned char { NORMAL, STRING, DATA, REMARK };
 
@@ -33,11 +39,17 @@ struct DecodedStep {
 DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
                         unsigned char *out);
 
+struct ListedLine {
+    int length;    // bytes of the line written
+    int broken_at; // the first body byte the line does not give back; -1 if it gives all
+};
+
 // Writes the listing line of a record whose body is at most
-// LONGEST_CHECKED_BODY bytes and followed by its 0x00, spelled so that it converts back into the
-// same body wherever the respelling rules allow; returns its length.
-int list_short_record(std::uint16_t line_number, const unsigned char *body, int length,
-                      unsigned char *line);
+// LONGEST_CHECKED_BODY bytes and followed by its 0x00, spelled so that it
+// converts back into the same body wherever the respelling rules allow.
+// line_number is the number to write, above the previous line's.
+ListedLine list_short_record(std::uint64_t line_number, const unsigned char *body, int length,
+                             unsigned char *line);
 
 // Writes the line number in decimal at out; returns how many digits it took.
-int write_line_number(std::uint16_t line_number, unsigned char *out);
+int write_line_number(std::uint64_t line_number, unsigned char *out);

@@ -8,8 +8,10 @@
 void check_list_arguments_or_exit(int argument_count);
 
 // Writes one listing line per record of the image on input_stream to
-// output_stream, up to the trailer; the header is read already.
-void list_records();
+// output_stream, up to the trailer; the header is read already. Names on
+// standard error each line that does not convert back into its record;
+// true if there is none.
+bool list_records();
 
 // Ends the run at the first byte that does not fit the image format: keeps
 // the lines of the records before it whole, prints the offset, exits 1.

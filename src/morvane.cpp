@@ -11,6 +11,7 @@ void end_process(int status) {
 int main(int argc, char **argv) {
     check_arguments_or_exit(argc - 1);
     open_standard_streams();
+    refuse_same_pipe_or_exit(argv[1], argv[2]);
     open_input_or_exit(argv[1]);
     open_output_or_exit(argv[2]);
     convert_listing(); // header, a record per line, trailer

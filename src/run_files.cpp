@@ -80,11 +80,17 @@ struct stat status_of(int descriptor) {
     return status;
 }
 
+// A regular file is emptied before it is read; a pipe or FIFO would wait
+// for itself, to be read only by what is written into it.
+bool same_file(const struct stat &in, const struct stat &out) {
+    return (S_ISREG(in.st_mode) || S_ISFIFO(in.st_mode)) && in.st_dev == out.st_dev &&
+           in.st_ino == out.st_ino;
+}
+
 // Decided on the open descriptors, not on the names, so that a name
 // swapped between a check and an open cannot fool it.
-bool same_regular_file(int input, int output) {
-    struct stat in = status_of(input), out = status_of(output);
-    return S_ISREG(in.st_mode) && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
+bool same_open_file(int input, int output) {
+    return same_file(status_of(input), status_of(output));
 }
 
 std::FILE *open_input_file(const char *path) {
@@ -105,7 +111,7 @@ bool truncate_if_regular(int descriptor) {
 std::FILE *open_output_file(const char *path) {
     int descriptor = open(path, O_WRONLY | O_CREAT, 0666);
     if (descriptor < 0) return nullptr;
-    if (same_regular_file(fileno(input_stream), descriptor)) {
+    if (same_open_file(fileno(input_stream), descriptor)) {
         close(descriptor);
         close_input();
         exit_with_message("Input and output are the same file %s\n", path);
@@ -123,6 +129,21 @@ void open_standard_streams() {
 #if !defined(_WIN32)
     for (int descriptor = 0; descriptor <= 2; descriptor++)
         open_if_closed(descriptor);
+#endif
+}
+
+void refuse_same_pipe_or_exit(const char *input, const char *output) {
+#if !defined(_WIN32)
+    // Opening a FIFO waits for the other end, so the names are compared
+    // before either is opened; the open descriptors are compared again after.
+    struct stat in {
+    }, out{};
+    if (stat(input, &in) != 0 || stat(output, &out) != 0) return;
+    if (S_ISFIFO(in.st_mode) && same_file(in, out))
+        exit_with_message("Input and output are the same file %s\n", output);
+#else
+    (void)input;
+    (void)output;
 #endif
 }
 

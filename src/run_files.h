@@ -18,6 +18,10 @@ extern std::FILE *input_stream;
 // no file opened later takes its number and receives the messages.
 void open_standard_streams();
 
+// Exits 1 if both paths name one pipe or FIFO, which the run would wait on
+// for ever; nothing is opened.
+void refuse_same_pipe_or_exit(const char *input_path, const char *output_path);
+
 // Opens the input, exiting 1 if it cannot be read as a file (a directory cannot).
 void open_input_or_exit(const char *path);
 

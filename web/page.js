@@ -163,6 +163,7 @@ element('list').addEventListener('click', async () => {
   const result = runCore('list_image_bytes', file.name, new Uint8Array(await file.arrayBuffer()));
   message.textContent = result.status === 0 ? '' : result.message;
   element('listing-view').textContent = readable(result.output);
-  if (result.status === 0) offerDownload(link, result.output, renamed(file.name, '.bas', 'program.bas'));
+  // Status 2: the listing is whole, but the lines named do not convert back.
+  if (result.status !== 1) offerDownload(link, result.output, renamed(file.name, '.bas', 'program.bas'));
   else withdrawDownload(link);
 });

@@ -32,9 +32,9 @@ int run_in_memory(const char *name, unsigned char *data, int size, Work work) {
     use_streams(input, name, open_memstream(&result, &result_size), "output");
     int status = setjmp(run_ended);
     if (status != 0) return status - 1;
-    work();
+    int status_at_end = work();
     close_files_or_exit();
-    return 0;
+    return status_at_end;
 }
 
 } // namespace
@@ -46,13 +46,16 @@ void end_process(int status) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE int convert_listing_bytes(const char *name, unsigned char *data, int size) {
-    return run_in_memory(name, data, size, [] { convert_listing(); });
+    return run_in_memory(name, data, size, [] {
+        convert_listing();
+        return 0;
+    });
 }
 
 EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data, int size) {
     return run_in_memory(name, data, size, [] {
         read_image_header_or_exit();
-        list_records();
+        return list_records() ? 0 : 2; // 2: a line does not convert back
     });
 }
 
