@@ -4,12 +4,11 @@
 
 #include <cstdint>
 
+#include "image_format.h"
 #include "output_block.h"
 
 // Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
 void write_header();
-
-constexpr int RECORD_HEAD_LENGTH = 4;
 
 // Stores a record's head at out: 0xFF, 0xFF, then the line number's low and
 // high byte; returns the place after it.

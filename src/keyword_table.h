@@ -11,9 +11,19 @@ struct KeywordEntry {
 
 constexpr int KEYWORD_COUNT = 123;
 
+// Token codes fill 0x80-0xF9.
+constexpr unsigned char FIRST_TOKEN = 0x80;
+constexpr unsigned char LAST_TOKEN = 0xF9;
+
 // The tokens after which the rest of a statement or line is copied as written.
 constexpr std::int32_t TOKEN_DATA = 0x83;
 constexpr std::int32_t TOKEN_REM = 0x8E;
+
+// PRINT, which "?" also gives; OUT and CLS, whose codes no character of
+// the listing's character set gives.
+constexpr unsigned char TOKEN_PRINT = 0x95;
+constexpr unsigned char TOKEN_OUT = 0x90;
+constexpr unsigned char TOKEN_CLS = 0xA0;
 
 // In search order: the first row that matches wins.
 extern const KeywordEntry KEYWORDS[KEYWORD_COUNT];

@@ -17,11 +17,6 @@ namespace {
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
 constexpr unsigned char STATEMENT_SEPARATOR = ':';
-constexpr unsigned char FIRST_TOKEN = 0x80;
-constexpr unsigned char LAST_TOKEN = 0xF9;
-constexpr unsigned char TOKEN_PRINT = 0x95;
-constexpr unsigned char TOKEN_OUT = 0x90;
-constexpr unsigned char TOKEN_CLS = 0xA0;
 constexpr unsigned char FIRST_ESCAPED = 0x31; // the byte after 0x14 for target codes 0x01-0x1F
 constexpr unsigned char LAST_ESCAPED = 0x4F;
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "image_format.h"
 #include "list_run.h"
 #include "run_files.h"
 
@@ -14,12 +15,6 @@
 #endif
 
 namespace {
-
-constexpr int HEADER_LENGTH = 16;
-constexpr int LEAD_IN_LENGTH = 10;
-constexpr unsigned char LEAD_IN = 0xD3;
-constexpr unsigned char RECORD_START = 0xFF;
-constexpr int TRAILER_LENGTH = 12;
 
 // The image is read a block at a time. block_offset is the file offset of
 // the block's first byte, so that a byte's offset can be told in a message.

@@ -1,0 +1,22 @@
+// The program image's layout, which converting writes and listing reads: a
+// fixed header, one record per line, a fixed trailer.
+#pragma once
+
+constexpr int HEADER_LENGTH = 16;
+
+// Ten lead-in bytes, then the name field, the same whatever the files are called.
+constexpr int LEAD_IN_LENGTH = 10;
+constexpr unsigned char LEAD_IN = 0xD3;
+// clang-format off
+constexpr unsigned char IMAGE_HEADER[HEADER_LENGTH] = {
+    LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, // lead-in
+    'm', 'r', 'v', 0x00, 0x00, 0x00,                                                          // name field
+};
+// clang-format on
+
+// A record: 0xFF, 0xFF, the line number's low and high byte, the body, 0x00.
+constexpr unsigned char RECORD_START = 0xFF;
+constexpr int RECORD_HEAD_LENGTH = 4;
+
+// Twelve 0x00 follow the last record.
+constexpr int TRAILER_LENGTH = 12;
