@@ -362,7 +362,7 @@ enum class Unconvertible { AT_START, WHERE_WRITTEN };
 // from the record's body; -1 if it gives the body exactly. A line that
 // does not read back its own number differs from the start.
 int first_difference(const Listing &listing, unsigned char *line, int line_length,
-                     Unconvertible unconvertible = Unconvertible::WHERE_WRITTEN) {
+                     Unconvertible unconvertible) {
     unsigned char converted[BODY_ROOM];
     std::int32_t number = 0;
     int length = (listing.step_bits & 0x80) == 0
