@@ -25,6 +25,7 @@ std::string statements_of(const std::string &line) {
 }
 
 bool converts(const std::string &statements) {
+    using namespace morvane;
     std::string line = "1 " + statements + "\n";
     if (line.size() > LONGEST_LINE || line.find('\0') != std::string::npos) return false;
     unsigned char body[BODY_ROOM];

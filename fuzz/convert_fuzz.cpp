@@ -12,6 +12,8 @@
 
 namespace {
 
+using morvane::LONGEST_LINE;
+
 // The length of each line's text as the listing's text rules cut it: a
 // byte-order mark at the start skipped, carriage returns dropped, 0x1A ends
 // the input, at most 1,023 bytes, the text ending at the line feed or a 0x00.

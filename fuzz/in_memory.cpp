@@ -3,64 +3,33 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "convert_run.h"
-#include "list_image.h"
-#include "list_run.h"
-#include "output_block.h"
-#include "run_files.h"
+#include "morvane.h"
 
 namespace {
 
-struct ProcessEnded {
-    int status;
-};
+using Run = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
+                    morvane_result *);
 
-std::FILE *open_input_in_memory(const std::uint8_t *data, std::size_t size) {
-    if (size == 0) return std::fopen("/dev/null", "rb");
-    return fmemopen(const_cast<std::uint8_t *>(data), size, "rb");
-}
-
-// Runs one program's work with its input and output in memory.
-template <typename Work>
-Outcome run_in_memory(const std::uint8_t *data, std::size_t size, Work work) {
-    char *output = nullptr;
-    std::size_t output_size = 0;
-    use_streams(open_input_in_memory(data, size), "input", open_memstream(&output, &output_size),
-                "output");
-    if (input_stream == nullptr || output_stream == nullptr) std::abort();
-    int status = 0;
-    try {
-        int status_at_end = work();
-        close_files_or_exit();
-        status = status_at_end;
-    } catch (const ProcessEnded &ended) {
-        status = ended.status;
-    }
-    if (output_stream != nullptr) std::abort(); // every way out closes the output
-    Outcome outcome{status, std::string(output, output_size)};
-    std::free(output);
+Outcome run_in_memory(Run run, const std::uint8_t *data, std::size_t size) {
+    unsigned char *output = nullptr;
+    std::size_t length = 0;
+    morvane_result result;
+    int status = run(data, size, "input", &output, &length, &result);
+    require(status == result.status, "the status returned is the result's");
+    require(output != nullptr, "an output buffer every time");
+    Outcome outcome{status, std::string(reinterpret_cast<char *>(output), length), result.message};
+    morvane_free(output);
     return outcome;
 }
 
 } // namespace
 
-// Every way a run ends unwinds back to the harness.
-void end_process(int status) {
-    throw ProcessEnded{status};
-}
-
 Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
-    return run_in_memory(data, size, [] {
-        convert_listing();
-        return 0;
-    });
+    return run_in_memory(morvane_convert, data, size);
 }
 
 Outcome list_in_memory(const std::uint8_t *data, std::size_t size) {
-    return run_in_memory(data, size, [] {
-        read_image_header_or_exit();
-        return list_records() ? 0 : 2; // 2: a line does not convert back
-    });
+    return run_in_memory(morvane_list, data, size);
 }
 
 void require(bool condition, const char *what) {

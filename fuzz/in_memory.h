@@ -1,4 +1,5 @@
-// Runs of both programs on bytes held in memory, for the fuzz targets.
+// Runs of both programs' work on bytes held in memory, through the
+// library's C interface, for the fuzz targets.
 #pragma once
 
 #include <cstddef>
@@ -6,8 +7,9 @@
 #include <string>
 
 struct Outcome {
-    int status;         // 0, or the status the run ended with
-    std::string output; // the image or the listing written
+    int status;          // the command line's exit status
+    std::string output;  // the image or the listing written
+    std::string message; // what the command line prints on standard error
 };
 
 // Converts the bytes as a listing.

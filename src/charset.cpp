@@ -3,6 +3,8 @@
 #include "line_text.h"
 #include "word_scan.h"
 
+namespace morvane {
+
 // clang-format off
 constexpr std::uint32_t CODE_TABLE[CODE_TABLE_SIZE] = {
     //         +0      +1      +2      +3      +4      +5      +6      +7      +8      +9      +A      +B      +C      +D      +E      +F
@@ -155,3 +157,5 @@ int first_unconvertible_character(const unsigned char *text) {
     }
     return -1;
 }
+
+} // namespace morvane

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace morvane {
+
 constexpr int CODE_TABLE_SIZE = 256;
 constexpr int VOICED_TABLE_SIZE = 51;
 
@@ -32,3 +34,5 @@ bool convert_charset(unsigned char *text);
 // Where in a line ending in 0x00 the first two-byte character the target
 // set lacks starts; -1 if there is none.
 int first_unconvertible_character(const unsigned char *text);
+
+} // namespace morvane

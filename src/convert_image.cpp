@@ -1,8 +1,10 @@
 #include "convert_image.h"
 
-void write_header() {
+namespace morvane {
+
+void write_header(OutputBlock &output) {
     for (unsigned char b : IMAGE_HEADER)
-        write_byte(b);
+        write_byte(output, b);
 }
 
 unsigned char *store_record_head(unsigned char *out, std::uint32_t line_number) {
@@ -13,7 +15,9 @@ unsigned char *store_record_head(unsigned char *out, std::uint32_t line_number) 
     return out + RECORD_HEAD_LENGTH;
 }
 
-void write_trailer() {
+void write_trailer(OutputBlock &output) {
     for (int i = 0; i < TRAILER_LENGTH; i++)
-        write_byte(0x00);
+        write_byte(output, 0x00);
 }
+
+} // namespace morvane

@@ -7,12 +7,16 @@
 #include "image_format.h"
 #include "output_block.h"
 
+namespace morvane {
+
 // Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
-void write_header();
+void write_header(OutputBlock &output);
 
 // Stores a record's head at out: 0xFF, 0xFF, then the line number's low and
 // high byte; returns the place after it.
 unsigned char *store_record_head(unsigned char *out, std::uint32_t line_number);
 
 // Writes the 12-byte trailer of 0x00 that follows the last record.
-void write_trailer();
+void write_trailer(OutputBlock &output);
+
+} // namespace morvane

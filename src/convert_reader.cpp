@@ -6,55 +6,40 @@
 #include <cstring>
 
 #include "charset.h"
-#include "convert_run.h"
-#include "run_files.h"
 #include "word_scan.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
-LineBuffer line_buffer;
-
+namespace morvane {
 namespace {
 
 constexpr unsigned char CARRIAGE_RETURN = 0x0D;
 constexpr unsigned char END_OF_FILE_MARK = 0x1A;
 
-// The listing is read a block at a time; lines are cut out of the block.
-constexpr std::size_t LISTING_BLOCK_SIZE = 64 * 1024;
-unsigned char listing_block[LISTING_BLOCK_SIZE + 64]; // a scan's round past its end
-std::size_t block_position = 0;
-std::size_t block_length = 0;
-bool input_ended = false;
-bool at_listing_start = true;
-
-// The bits of the line's bytes or'ed together: a line with no byte from
-// 0x80 up needs no character conversion.
-std::uint64_t line_high_bits = 0;
-
 // Several editors start a UTF-8 file with these three bytes. They are no
 // line of the program, so the listing's first block skips them. The first
 // block holds the whole listing or a full block, so they are never cut.
-void skip_byte_order_mark() {
+void skip_byte_order_mark(ListingReader &reader) {
     static const unsigned char BYTE_ORDER_MARK[3] = {0xEF, 0xBB, 0xBF};
-    at_listing_start = false;
-    if (block_length >= 3 && std::memcmp(listing_block, BYTE_ORDER_MARK, 3) == 0)
-        block_position = 3;
+    reader.at_listing_start = false;
+    if (reader.block_length >= 3 && std::memcmp(reader.block, BYTE_ORDER_MARK, 3) == 0)
+        reader.block_position = 3;
 }
 
-// Reads the next block; false at the end of the listing. A read error ends the
-// run, after the lines of an earlier partial block have been converted.
-bool refill_block() {
-    if (input_ended) return false;
-    if (std::ferror(input_stream)) exit_read_failed();
-    block_position = 0;
-    block_length = std::fread(listing_block, 1, LISTING_BLOCK_SIZE, input_stream);
-    listing_block[block_length] = 0x00; // ends every scan of the block, whatever stood there
-    if (at_listing_start) skip_byte_order_mark();
-    if (block_length > block_position) return true;
-    if (std::ferror(input_stream)) exit_read_failed();
-    input_ended = true;
+// Reads the next block; false at the end of the listing, or when reading
+// failed, which ends the run after the lines of an earlier partial block.
+bool refill_block(ListingReader &reader) {
+    if (reader.input_ended) return false;
+    long long got = reader.source.read(reader.source.context, reader.block, LISTING_BLOCK_SIZE);
+    reader.block_position = 0;
+    reader.block_length = got > 0 ? static_cast<std::size_t>(got) : 0;
+    reader.block[reader.block_length] = 0x00; // ends every scan of the block, whatever stood there
+    if (reader.at_listing_start) skip_byte_order_mark(reader);
+    if (reader.block_length > reader.block_position) return true;
+    reader.read_failed = got < 0;
+    reader.input_ended = true;
     return false;
 }
 
@@ -110,25 +95,25 @@ TakenByte take_by_text_rules(LineTake &take) {
 
 // Appends the rest of the current line that is in the block, at most as
 // much as the line has room for; true once the line is complete.
-bool take_from_block(int &length) {
-    LineTake take{
-        listing_block + block_position,
-        line_buffer.text + length,
-        std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE - length)),
-        0,
-        0,
-        0};
+bool take_from_block(ListingReader &reader, int &length) {
+    LineTake take{reader.block + reader.block_position,
+                  reader.line + length,
+                  std::min(reader.block_length - reader.block_position,
+                           static_cast<std::size_t>(LONGEST_LINE - length)),
+                  0,
+                  0,
+                  0};
     TakenByte last = TakenByte::ORDINARY;
     while (take.taken < take.count && last == TakenByte::ORDINARY) {
         take_ordinary_bytes(take);
         if (take.taken < take.count) last = take_by_text_rules(take);
     }
-    line_high_bits |= take.high_bits;
+    reader.line_high_bits |= take.high_bits;
     length += static_cast<int>(take.stored);
-    block_position += take.taken;
+    reader.block_position += take.taken;
     if (last == TakenByte::LISTING_END) {
-        input_ended = true;
-        block_position = block_length; // nothing after the mark is ever read
+        reader.input_ended = true;
+        reader.block_position = reader.block_length; // nothing after the mark is ever read
     }
     return last != TakenByte::ORDINARY;
 }
@@ -178,53 +163,61 @@ std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
 // instead of copied (a CR before the LF is overwritten with a LF, which ends
 // the line as well). Returns such a line, consumed, or nullptr, consuming
 // nothing, for a line that needs the general way.
-const unsigned char *line_in_place() {
-    unsigned char *start = listing_block + block_position;
+const unsigned char *line_in_place(ListingReader &reader) {
+    unsigned char *start = reader.block + reader.block_position;
     // Beyond LONGEST_LINE - 1 bytes before its end, a line is cut.
-    std::size_t count =
-        std::min(block_length - block_position, static_cast<std::size_t>(LONGEST_LINE));
+    std::size_t count = std::min(reader.block_length - reader.block_position,
+                                 static_cast<std::size_t>(LONGEST_LINE));
     std::size_t end = first_special_byte(start, count);
     if (end >= count) return nullptr;
     // A CR that is the block's last byte is followed by the 0x00 stored after it.
     std::size_t line_feed = start[end] == CARRIAGE_RETURN ? end + 1 : end;
     if (start[line_feed] != '\n') return nullptr;
     start[end] = '\n';
-    block_position += line_feed + 1;
+    reader.block_position += line_feed + 1;
     return start;
 }
 
 // Copies the next line into the buffer by the listing's text rules and
 // returns its length; 0 when the listing is exhausted.
-int read_line_text() {
+int read_line_text(ListingReader &reader) {
     int length = 0;
     while (length < LONGEST_LINE) {
-        if (block_position == block_length && !refill_block()) break;
-        if (take_from_block(length)) break;
+        if (reader.block_position == reader.block_length && !refill_block(reader)) break;
+        if (take_from_block(reader, length)) break;
     }
-    line_buffer.text[length] = 0x00;
+    reader.line[length] = 0x00;
     return length;
 }
 
 // The way of every line the block does not hold as it should stand: copied
-// out by the text rules, then converted to target codes where needed.
-const unsigned char *load_line_by_text_rules() {
-    line_high_bits = 0;
-    if (read_line_text() == 0) return nullptr;
-    if ((line_high_bits & HIGH_BITS) != 0 && !convert_charset(line_buffer.text))
-        fatal_error("Illegal character found in next of");
-    return line_buffer.text;
+// out by the text rules, then converted to target codes where needed. A
+// read error drops the line being read.
+const unsigned char *load_line_by_text_rules(ListingReader &reader) {
+    reader.line_high_bits = 0;
+    if (read_line_text(reader) == 0 || reader.read_failed) return nullptr;
+    if ((reader.line_high_bits & HIGH_BITS) != 0 && !convert_charset(reader.line)) {
+        reader.unconvertible = true;
+        return nullptr;
+    }
+    return reader.line;
 }
 
 } // namespace
 
-void start_line_reader() {
-    block_position = 0;
-    block_length = 0;
-    input_ended = false;
-    at_listing_start = true;
+void start_line_reader(ListingReader &reader, Source source) {
+    reader.source = source;
+    reader.block_position = 0;
+    reader.block_length = 0;
+    reader.input_ended = false;
+    reader.at_listing_start = true;
+    reader.read_failed = false;
+    reader.unconvertible = false;
 }
 
-const unsigned char *load_next_line() {
-    const unsigned char *line = line_in_place();
-    return line != nullptr ? line : load_line_by_text_rules();
+const unsigned char *load_next_line(ListingReader &reader) {
+    const unsigned char *line = line_in_place(reader);
+    return line != nullptr ? line : load_line_by_text_rules(reader);
 }
+
+} // namespace morvane

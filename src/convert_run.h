@@ -1,15 +1,26 @@
-// The conversion run: its command line, the listing converted line by line
-// into the image, and the one way a conversion error found inside a line
-// ends it.
+// Converting a listing into an image: the header, one record per line,
+// the trailer.
 #pragma once
 
-// Prints the usage text and exits 1 unless there are exactly two arguments.
-void check_arguments_or_exit(int argument_count);
+#include <cstdint>
 
-// Converts the listing on input_stream into the image on output_stream:
-// the header, one record per line, the trailer. Every run starts afresh; a
-// conversion error ends it through fatal_error.
-void convert_listing();
+#include "convert_reader.h"
+#include "core_io.h"
+#include "output_block.h"
 
-// Prints the message with the current line number, closes both files, exits 1.
-[[noreturn]] void fatal_error(const char *message);
+namespace morvane {
+
+// Everything one conversion works on; any number may run at once.
+struct Converter {
+    ListingReader reader;
+    OutputBlock output;
+    std::int32_t previous_line_number; // the last line accepted; -1 before the first
+    std::int32_t current_line_number;  // the line converted, or the last before a failing one
+};
+
+// Converts the listing read from the source into the image written to the
+// sink, starting afresh. After a failure the sink holds the header and the
+// records of the lines before the failing one, without a trailer.
+Outcome convert(Converter &converter, Source listing, Sink image);
+
+} // namespace morvane

@@ -2,6 +2,8 @@
 // fixed header, one record per line, a fixed trailer.
 #pragma once
 
+namespace morvane {
+
 constexpr int HEADER_LENGTH = 16;
 
 // Ten lead-in bytes, then the name field, the same whatever the files are called.
@@ -20,3 +22,5 @@ constexpr int RECORD_HEAD_LENGTH = 4;
 
 // Twelve 0x00 follow the last record.
 constexpr int TRAILER_LENGTH = 12;
+
+} // namespace morvane

@@ -6,6 +6,8 @@
 #include "line_text.h"
 #include "word_scan.h"
 
+namespace morvane {
+
 // The operators come first, then "?", then the keywords in ASCII order of
 // their names, except that INPUT stands before INP and LOCATE before LOC: a
 // name that another name starts with must come after it, or the longer one
@@ -296,3 +298,5 @@ std::int32_t match_keyword(const unsigned char *text, int &length) {
 TokenName token_name(unsigned char token) {
     return TOKEN_NAMES.of[token];
 }
+
+} // namespace morvane

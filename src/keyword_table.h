@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace morvane {
+
 struct KeywordEntry {
     char name[16]; // upper case, padded with 0x00
     std::int32_t token;
@@ -68,3 +70,5 @@ struct TokenName {
     int length;
 };
 TokenName token_name(unsigned char token);
+
+} // namespace morvane

@@ -8,6 +8,8 @@
 #include "tokenizer.h"
 #include "word_scan.h"
 
+namespace morvane {
+
 namespace {
 
 // A line without a byte from 0x80 up needs no character conversion.
@@ -43,3 +45,5 @@ int convert_ascii_line_with_room(unsigned char *text, int length, unsigned char 
     text[length] = 0x00;
     return tokenize_line(text, body, number);
 }
+
+} // namespace morvane

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace morvane {
+
 // Converts one line as the listing reader would deliver it (at most
 // LONGEST_LINE bytes with its line feed; no carriage return, 0x1A or 0x00)
 // into its record body, stored at body (room for BODY_ROOM bytes)
@@ -17,3 +19,5 @@ int convert_line_in_memory(const unsigned char *text, int length, unsigned char 
 // where it stands, and only the room is written to.
 int convert_ascii_line_with_room(unsigned char *text, int length, unsigned char *body,
                                  std::int32_t &number);
+
+} // namespace morvane

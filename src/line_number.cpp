@@ -1,5 +1,7 @@
 #include "line_number.h"
 
+namespace morvane {
+
 namespace {
 
 bool is_digit(unsigned char c) {
@@ -16,3 +18,5 @@ const unsigned char *read_line_number(const unsigned char *text, std::int32_t &n
     // Exactly one space separates the number from the statements.
     return *text == ' ' ? text + 1 : text;
 }
+
+} // namespace morvane

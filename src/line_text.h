@@ -3,6 +3,8 @@
 // a 0x00 byte.
 #pragma once
 
+namespace morvane {
+
 constexpr int LINE_BUFFER_SIZE = 1024;
 constexpr int LONGEST_LINE = LINE_BUFFER_SIZE - 1;
 
@@ -20,3 +22,5 @@ constexpr bool is_line_end(unsigned char c) {
 constexpr unsigned char to_upper(unsigned char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
 }
+
+} // namespace morvane

@@ -13,6 +13,8 @@
 #include "line_text.h"
 #include "tokenizer.h"
 
+namespace morvane {
+
 namespace {
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
@@ -538,3 +540,5 @@ ListedLine list_short_record(std::uint64_t line_number, const unsigned char *bod
         }
     }
 }
+
+} // namespace morvane

@@ -6,6 +6,8 @@
 
 #include "line_text.h"
 
+namespace morvane {
+
 // The longest body that a listing line can give: a first line of 1,023
 // bytes cut there, without a number, whose every byte gives one.
 constexpr int LONGEST_CHECKED_BODY = LONGEST_LINE;
@@ -53,3 +55,5 @@ ListedLine list_short_record(std::uint64_t line_number, const unsigned char *bod
 
 // Writes the line number in decimal at out; returns how many digits it took.
 int write_line_number(std::uint64_t line_number, unsigned char *out);
+
+} // namespace morvane

@@ -2,60 +2,63 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 #include "image_format.h"
-#include "list_run.h"
-#include "run_files.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+namespace morvane {
 namespace {
 
-// The image is read a block at a time. block_offset is the file offset of
-// the block's first byte, so that a byte's offset can be told in a message.
-constexpr std::size_t IMAGE_BLOCK_SIZE = 64 * 1024;
-unsigned char image_block[IMAGE_BLOCK_SIZE + 16]; // room to scan a chunk past the end
-std::size_t block_position = 0;
-std::size_t block_length = 0;
-std::uint64_t block_offset = 0;
-bool input_ended = false;
+std::uint64_t offset_of(const ImageReader &reader, std::size_t position) {
+    return reader.block_offset + position;
+}
 
-std::uint64_t offset_of(std::size_t position) {
-    return block_offset + position;
+// Keeps the first failure only: what follows from it is no news.
+void fail(ImageReader &reader, OutcomeKind kind, std::uint64_t offset) {
+    if (reader.failure != OutcomeKind::COMPLETE) return;
+    reader.failure = kind;
+    reader.broken_at = offset;
+}
+
+void break_at(ImageReader &reader, std::size_t position) {
+    fail(reader, OutcomeKind::BROKEN_IMAGE, offset_of(reader, position));
 }
 
 // Reads on until count bytes (at most a block) are available from
 // block_position, or the file has no more; returns how many are.
-std::size_t read_until_available(std::size_t count) {
-    while (block_length - block_position < count && !input_ended) {
-        std::size_t kept = block_length - block_position;
-        std::memmove(image_block, image_block + block_position, kept);
-        block_offset += block_position;
-        block_position = 0;
-        std::size_t got = std::fread(image_block + kept, 1, IMAGE_BLOCK_SIZE - kept, input_stream);
-        if (std::ferror(input_stream)) exit_read_failed();
-        block_length = kept + got;
-        input_ended = got == 0;
+std::size_t read_until_available(ImageReader &reader, std::size_t count) {
+    while (reader.block_length - reader.block_position < count && !reader.input_ended) {
+        std::size_t kept = reader.block_length - reader.block_position;
+        std::memmove(reader.block, reader.block + reader.block_position, kept);
+        reader.block_offset += reader.block_position;
+        reader.block_position = 0;
+        long long got =
+            reader.source.read(reader.source.context, reader.block + kept, IMAGE_BLOCK_SIZE - kept);
+        if (got < 0) fail(reader, OutcomeKind::READ_FAILED, 0);
+        reader.block_length = kept + (got > 0 ? static_cast<std::size_t>(got) : 0);
+        reader.input_ended = got <= 0;
     }
-    return block_length - block_position;
+    return reader.block_length - reader.block_position;
 }
 
 // Makes at least count bytes (at most a block) available from
 // block_position, if the file has them; returns how many are.
-std::size_t available(std::size_t count) {
-    std::size_t have = block_length - block_position;
-    return have >= count ? have : read_until_available(count);
+std::size_t available(ImageReader &reader, std::size_t count) {
+    std::size_t have = reader.block_length - reader.block_position;
+    return have >= count ? have : read_until_available(reader, count);
 }
 
-// Consumes the next byte; an image that ends before it is broken at its size.
-unsigned char next_byte_or_exit() {
-    if (available(1) == 0) exit_broken_image(offset_of(block_position));
-    return image_block[block_position++];
+// Consumes the next byte; -1 if the image ends before it, which breaks it at its size.
+int next_byte(ImageReader &reader) {
+    if (available(reader, 1) == 0) {
+        break_at(reader, reader.block_position);
+        return -1;
+    }
+    return reader.block[reader.block_position++];
 }
 
 // No body holds these: the converter never writes them.
@@ -64,45 +67,15 @@ bool is_body_byte(unsigned char b) {
 }
 
 // Reads the twelve 0x00 of the trailer, which must end the file.
-void read_trailer_or_exit() {
+void read_trailer(ImageReader &reader) {
     for (int i = 0; i < TRAILER_LENGTH; i++) {
-        if (next_byte_or_exit() != 0x00) exit_broken_image(offset_of(block_position - 1));
+        int b = next_byte(reader);
+        if (b < 0) return;
+        if (b != 0x00) return break_at(reader, reader.block_position - 1);
     }
-    if (available(1) != 0) exit_broken_image(offset_of(block_position));
+    if (available(reader, 1) != 0) break_at(reader, reader.block_position);
 }
 
-} // namespace
-
-void read_image_header_or_exit() {
-    block_position = block_length = 0;
-    block_offset = 0;
-    input_ended = false;
-    bool is_image = available(HEADER_LENGTH) >= HEADER_LENGTH;
-    for (int i = 0; is_image && i < LEAD_IN_LENGTH; i++)
-        is_image = image_block[i] == LEAD_IN;
-    if (!is_image) exit_with_message("Not a program image %s\n", input_file_path());
-    block_position = HEADER_LENGTH; // the name field may hold anything
-}
-
-bool read_record_head(std::uint16_t &line_number) {
-    unsigned char first = next_byte_or_exit();
-    if (first == 0x00) {
-        block_position--;
-        read_trailer_or_exit();
-        return false;
-    }
-    if (first != RECORD_START) exit_broken_image(offset_of(block_position - 1));
-    std::size_t rest = available(3);
-    const unsigned char *head = image_block + block_position;
-    if (rest > 0 && head[0] != RECORD_START) exit_broken_image(offset_of(block_position));
-    if (rest < 3) exit_broken_image(offset_of(block_length)); // cut by the end of the file
-    line_number = static_cast<std::uint16_t>(head[1] | head[2] << 8);
-    block_position += 3;
-    return true;
-}
-
-// Returns how many bytes from start, at most count, a body may hold before
-// the first that ends or breaks it.
 std::size_t body_bytes(const unsigned char *start, std::size_t count) {
     std::size_t length = 0;
 #if defined(__SSE2__)
@@ -127,28 +100,74 @@ std::size_t body_bytes(const unsigned char *start, std::size_t count) {
 #endif
 }
 
-int read_short_body(const unsigned char *&body, int limit) {
+} // namespace
+
+bool read_image_header(ImageReader &reader, Source source) {
+    reader.source = source;
+    reader.block_position = reader.block_length = 0;
+    reader.block_offset = 0;
+    reader.input_ended = false;
+    reader.failure = OutcomeKind::COMPLETE;
+    reader.broken_at = 0;
+    bool is_image = available(reader, HEADER_LENGTH) >= HEADER_LENGTH;
+    for (int i = 0; is_image && i < LEAD_IN_LENGTH; i++)
+        is_image = reader.block[i] == LEAD_IN;
+    if (!is_image) fail(reader, OutcomeKind::NOT_AN_IMAGE, 0);
+    reader.block_position = HEADER_LENGTH; // the name field may hold anything
+    return reader.failure == OutcomeKind::COMPLETE;
+}
+
+RecordHead read_record_head(ImageReader &reader, std::uint16_t &line_number) {
+    int first = next_byte(reader);
+    if (first == 0x00) {
+        reader.block_position--;
+        read_trailer(reader);
+        return reader.failure == OutcomeKind::COMPLETE ? RecordHead::END : RecordHead::FAILED;
+    }
+    if (first != RECORD_START) {
+        if (first >= 0) break_at(reader, reader.block_position - 1);
+        return RecordHead::FAILED;
+    }
+    std::size_t rest = available(reader, 3);
+    const unsigned char *head = reader.block + reader.block_position;
+    if (rest > 0 && head[0] != RECORD_START) break_at(reader, reader.block_position);
+    if (rest < 3) break_at(reader, reader.block_length); // cut by the end of the file
+    if (reader.failure != OutcomeKind::COMPLETE) return RecordHead::FAILED;
+    line_number = static_cast<std::uint16_t>(head[1] | head[2] << 8);
+    reader.block_position += 3;
+    return RecordHead::RECORD;
+}
+
+int read_short_body(ImageReader &reader, const unsigned char *&body, int limit) {
     auto longest = static_cast<std::size_t>(limit);
-    std::size_t count = available(longest + 1);
-    const unsigned char *start = image_block + block_position;
+    std::size_t count = available(reader, longest + 1);
+    const unsigned char *start = reader.block + reader.block_position;
     std::size_t length = body_bytes(start, std::min(count, longest + 1));
-    if (length > longest) return -1;
-    if (length == count || start[length] != 0x00)
-        exit_broken_image(offset_of(block_position + length));
+    if (length > longest) return LONG_BODY;
+    if (length == count || start[length] != 0x00) {
+        break_at(reader, reader.block_position + length);
+        return BODY_FAILED;
+    }
     body = start;
-    block_position += length + 1;
+    reader.block_position += length + 1;
     return static_cast<int>(length);
 }
 
-int next_body_byte() {
-    unsigned char b = next_byte_or_exit();
+int next_body_byte(ImageReader &reader) {
+    int b = next_byte(reader);
     if (b == 0x00) return -1;
-    if (!is_body_byte(b)) exit_broken_image(offset_of(block_position - 1));
+    if (b < 0) return BODY_FAILED;
+    if (!is_body_byte(static_cast<unsigned char>(b))) {
+        break_at(reader, reader.block_position - 1);
+        return BODY_FAILED;
+    }
     return b;
 }
 
-int peek_body_byte() {
-    if (available(1) == 0) return -1;
-    unsigned char b = image_block[block_position];
+int peek_body_byte(ImageReader &reader) {
+    if (available(reader, 1) == 0) return -1;
+    unsigned char b = reader.block[reader.block_position];
     return is_body_byte(b) ? b : -1;
 }
+
+} // namespace morvane

@@ -1,23 +1,45 @@
 // morvane-list: lists a tokenized program image as a BASIC listing that
 // converts back into the same image.
+#include <cstdio>
 #include <cstdlib>
 
-#include "list_image.h"
 #include "list_run.h"
 #include "run_files.h"
+#include "run_messages.h"
 
-void end_process(int status) {
-    std::exit(status);
+namespace {
+
+// Prints the usage text and exits 1 unless there are exactly two arguments.
+void check_arguments_or_exit(int argument_count) {
+    if (argument_count == 2) return;
+    std::fputs("morvane-list version " MORVANE_VERSION " : usage\n", stderr);
+    std::fputs("  morvane-list infile outfile\n", stderr);
+    std::exit(1);
 }
 
+void name_line_not_read_back(void *, std::uint64_t line_number, int body_offset) {
+    morvane::with_line_not_read_back_message(
+        line_number, body_offset,
+        [](const char *format, auto... arguments) { morvane::print_line(format, arguments...); });
+}
+
+// The run's blocks, a few hundred KiB: static, so that starting the
+// program needs no allocation.
+morvane::Lister lister;
+
+} // namespace
+
 int main(int argc, char **argv) {
-    check_list_arguments_or_exit(argc - 1);
+    using namespace morvane;
+    check_arguments_or_exit(argc - 1);
     open_standard_streams();
     refuse_same_pipe_or_exit(argv[1], argv[2]);
-    open_input_or_exit(argv[1]);
-    read_image_header_or_exit(); // before the listing is created
-    open_output_or_exit(argv[2]);
-    bool lossless = list_records(); // a line per record, then the trailer
-    close_files_or_exit();
-    return lossless ? 0 : 2;
+    RunFiles files;
+    open_input_or_exit(files, argv[1]);
+    Outcome outcome = start_listing(lister, input_source(files)); // before the listing is created
+    if (outcome.kind == OutcomeKind::COMPLETE) {
+        open_output_or_exit(files, argv[2]);
+        outcome = list_records(lister, output_sink(files), {name_line_not_read_back, nullptr});
+    }
+    return finish_run(files, outcome);
 }

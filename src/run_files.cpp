@@ -1,6 +1,8 @@
 #include "run_files.h"
 
-#include "output_block.h"
+#include <cstdlib>
+
+#include "run_messages.h"
 
 #if defined(_WIN32)
 #include <filesystem>
@@ -11,27 +13,54 @@
 #include <unistd.h>
 #endif
 
-std::FILE *input_stream = nullptr;
-
+namespace morvane {
 namespace {
 
-const char *input_path = "";
-const char *output_path = "";
-
-void close_input() {
-    if (input_stream != nullptr) std::fclose(input_stream);
-    input_stream = nullptr;
+void close_input(RunFiles &files) {
+    if (files.input != nullptr) std::fclose(files.input);
+    files.input = nullptr;
 }
 
-// Pushes out what is gathered and closes the output; false if any of it was refused.
-bool close_output() {
-    if (output_stream == nullptr) return true;
-    bool written = flush_output();
-    std::fflush(output_stream);
-    if (std::ferror(output_stream)) written = false;
-    if (std::fclose(output_stream) != 0) written = false;
-    output_stream = nullptr;
+// Closes the output; false if any of it was refused.
+bool close_output(RunFiles &files) {
+    if (files.output == nullptr) return true;
+    bool written = std::fflush(files.output) == 0 && !std::ferror(files.output);
+    if (std::fclose(files.output) != 0) written = false;
+    files.output = nullptr;
     return written;
+}
+
+void close_files(RunFiles &files) {
+    close_input(files);
+    close_output(files);
+}
+
+long long read_file(void *context, unsigned char *buffer, std::size_t size) {
+    auto *stream = static_cast<std::FILE *>(context);
+    if (std::ferror(stream)) return -1;
+    std::size_t got = std::fread(buffer, 1, size, stream);
+    return got == 0 && std::ferror(stream) ? -1 : static_cast<long long>(got);
+}
+
+bool write_file(void *context, const unsigned char *bytes, std::size_t size) {
+    return std::fwrite(bytes, 1, size, static_cast<std::FILE *>(context)) == size;
+}
+
+// Takes back the end of a regular file; what went to a pipe stays written.
+bool truncate_file(void *context, std::uint64_t position) {
+#if defined(_WIN32)
+    (void)context;
+    (void)position;
+    return false;
+#else
+    return ftruncate(fileno(static_cast<std::FILE *>(context)), static_cast<off_t>(position)) == 0;
+#endif
+}
+
+[[noreturn]] void exit_with_path(RunFiles &files, const char *message, const char *path) {
+    std::fprintf(stderr, "%s%s\n", message, path);
+    close_files(files);
+    std::exit(1);
 }
 
 // Both files are read and written a block at a time: a stream buffer
@@ -44,10 +73,10 @@ void read_and_write_unbuffered(std::FILE *stream) {
 #if defined(_WIN32)
 
 // Without inode numbers, the paths are compared: both name one regular file.
-bool output_is_input(const char *path) {
+bool output_is_input(const RunFiles &files, const char *path) {
     std::error_code ignored;
-    if (!std::filesystem::is_regular_file(input_path, ignored)) return false;
-    return std::filesystem::equivalent(input_path, path, ignored);
+    if (!std::filesystem::is_regular_file(files.input_path, ignored)) return false;
+    return std::filesystem::equivalent(files.input_path, path, ignored);
 }
 
 std::FILE *open_input_file(const char *path) {
@@ -56,11 +85,9 @@ std::FILE *open_input_file(const char *path) {
     return std::fopen(path, "rb");
 }
 
-std::FILE *open_output_file(const char *path) {
-    if (output_is_input(path)) {
-        close_input();
-        exit_with_message("Input and output are the same file %s\n", path);
-    }
+std::FILE *open_output_file(RunFiles &files, const char *path) {
+    if (output_is_input(files, path))
+        exit_with_path(files, "Input and output are the same file ", path);
     return std::fopen(path, "wb");
 }
 
@@ -108,13 +135,12 @@ bool truncate_if_regular(int descriptor) {
 
 // The output is opened without truncating it, and emptied only once it is
 // known not to be the input.
-std::FILE *open_output_file(const char *path) {
+std::FILE *open_output_file(RunFiles &files, const char *path) {
     int descriptor = open(path, O_WRONLY | O_CREAT, 0666);
     if (descriptor < 0) return nullptr;
-    if (same_open_file(fileno(input_stream), descriptor)) {
+    if (same_open_file(fileno(files.input), descriptor)) {
         close(descriptor);
-        close_input();
-        exit_with_message("Input and output are the same file %s\n", path);
+        exit_with_path(files, "Input and output are the same file ", path);
     }
     std::FILE *stream = truncate_if_regular(descriptor) ? fdopen(descriptor, "wb") : nullptr;
     if (stream == nullptr) close(descriptor);
@@ -139,60 +165,48 @@ void refuse_same_pipe_or_exit(const char *input, const char *output) {
     struct stat in {
     }, out{};
     if (stat(input, &in) != 0 || stat(output, &out) != 0) return;
+    RunFiles none{nullptr, nullptr, input, output};
     if (S_ISFIFO(in.st_mode) && same_file(in, out))
-        exit_with_message("Input and output are the same file %s\n", output);
+        exit_with_path(none, "Input and output are the same file ", output);
 #else
     (void)input;
     (void)output;
 #endif
 }
 
-void open_input_or_exit(const char *path) {
-    input_path = path;
-    input_stream = open_input_file(path);
-    if (input_stream == nullptr) exit_with_message("Can't open input file %s\n", path);
-    read_and_write_unbuffered(input_stream);
+void open_input_or_exit(RunFiles &files, const char *path) {
+    files = {nullptr, nullptr, path, ""};
+    files.input = open_input_file(path);
+    if (files.input == nullptr) exit_with_path(files, "Can't open input file ", path);
+    read_and_write_unbuffered(files.input);
 }
 
-const char *input_file_path() {
-    return input_path;
+void open_output_or_exit(RunFiles &files, const char *path) {
+    files.output_path = path;
+    files.output = open_output_file(files, path);
+    if (files.output == nullptr) exit_with_path(files, "Can't open output file ", path);
+    read_and_write_unbuffered(files.output);
 }
 
-void open_output_or_exit(const char *path) {
-    output_path = path;
-    output_stream = open_output_file(path);
-    if (output_stream == nullptr) exit_with_message("Can't open output file %s\n", path);
-    read_and_write_unbuffered(output_stream);
+Source input_source(RunFiles &files) {
+    return {read_file, files.input};
 }
 
-void use_streams(std::FILE *input, const char *input_name, std::FILE *output,
-                 const char *output_name) {
-    input_stream = input;
-    input_path = input_name;
-    output_stream = output;
-    output_path = output_name;
+Sink output_sink(RunFiles &files) {
+    return {write_file, truncate_file, files.output};
 }
 
-void close_files_or_exit() {
-    close_input();
-    if (!close_output()) exit_with_message("Can't write output file %s\n", output_path);
+int finish_run(RunFiles &files, const Outcome &outcome) {
+    int status = with_outcome_message(
+        outcome, files.input_path, files.output_path,
+        [](const char *format, auto... arguments) { print_line(format, arguments...); });
+    close_input(files);
+    bool written = close_output(files);
+    if (status != 1 && !written) {
+        print_line("Can't write output file %s", files.output_path);
+        status = 1;
+    }
+    return status;
 }
 
-void close_files() {
-    close_input();
-    close_output();
-}
-
-void exit_with_message(const char *format, const char *path) {
-    std::fprintf(stderr, format, path);
-    close_files();
-    end_process(1);
-}
-
-void exit_read_failed() {
-    exit_with_message("Can't read input file %s\n", input_path);
-}
-
-void exit_write_failed() {
-    exit_with_message("Can't write output file %s\n", output_path);
-}
+} // namespace morvane

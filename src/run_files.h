@@ -1,18 +1,23 @@
-// The two files of a run, opened and closed with care, and the ways a run
-// ends early because of them.
+// The two files of a program's run, opened and closed with care, and the
+// ways a run ends early because of them.
 //
-// A run reads one input file and writes one output file. Every failure
-// prints one line on standard error and ends the process with status 1
-// through end_process. Nothing here allocates or throws.
+// A run reads one input file and writes one output file. A failure to
+// open one prints one line on standard error and ends the process with
+// status 1. Nothing here allocates or throws.
 #pragma once
 
 #include <cstdio>
 
-extern std::FILE *input_stream;
+#include "core_io.h"
 
-// Ends the process with the given status. The programs exit; a test harness
-// that converts in memory may define it to unwind instead.
-[[noreturn]] void end_process(int status);
+namespace morvane {
+
+struct RunFiles {
+    std::FILE *input;
+    std::FILE *output;
+    const char *input_path;
+    const char *output_path;
+};
 
 // Opens /dev/null on each of the standard streams that is closed, so that
 // no file opened later takes its number and receives the messages.
@@ -20,34 +25,27 @@ void open_standard_streams();
 
 // Exits 1 if both paths name one pipe or FIFO, which the run would wait on
 // for ever; nothing is opened.
-void refuse_same_pipe_or_exit(const char *input_path, const char *output_path);
+void refuse_same_pipe_or_exit(const char *input, const char *output);
 
 // Opens the input, exiting 1 if it cannot be read as a file (a directory cannot).
-void open_input_or_exit(const char *path);
-
-// The input's path as given.
-const char *input_file_path();
+void open_input_or_exit(RunFiles &files, const char *path);
 
 // Opens the output and empties it, exiting 1 if it cannot be opened or if it
 // is the input itself; in that case the input is left untouched.
-void open_output_or_exit(const char *path);
+void open_output_or_exit(RunFiles &files, const char *path);
 
-// Runs on streams opened elsewhere (in memory, say): input and output
-// become the run's files, named in messages as given.
-void use_streams(std::FILE *input, const char *input_name, std::FILE *output,
-                 const char *output_name);
+// The input as the core reads it, and the output as the core writes it.
+Source input_source(RunFiles &files);
+Sink output_sink(RunFiles &files);
 
-// Closes both files, exiting 1 if the output did not reach its file whole.
-void close_files_or_exit();
+// Prints the outcome's message, if any, and closes both files; returns the
+// exit status, 1 also if the output did not reach its file whole.
+int finish_run(RunFiles &files, const Outcome &outcome);
 
-// Closes both files after a failure, pushing out what is gathered.
-void close_files();
+// Prints one line on standard error: the format with its arguments.
+template <typename... Arguments> void print_line(const char *format, Arguments... arguments) {
+    std::fprintf(stderr, format, arguments...);
+    std::fputc('\n', stderr);
+}
 
-// Prints the format with the path in place of %s, closes both files, exits 1.
-[[noreturn]] void exit_with_message(const char *format, const char *path);
-
-// Ends the run because the input could not be read.
-[[noreturn]] void exit_read_failed();
-
-// Ends the run because the output could not be written.
-[[noreturn]] void exit_write_failed();
+} // namespace morvane

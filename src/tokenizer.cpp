@@ -9,6 +9,8 @@
 #include "keyword_table.h"
 #include "line_text.h"
 
+namespace morvane {
+
 namespace {
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
@@ -136,3 +138,5 @@ unsigned char *tokenize_statements(const unsigned char *text, unsigned char *out
     *walk.out++ = 0x00; // the line feed itself is never written
     return walk.out;
 }
+
+} // namespace morvane

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace morvane {
+
 constexpr int WORD_SIZE = 8;
 constexpr std::uint64_t EVERY_BYTE = 0x0101010101010101u;
 constexpr std::uint64_t HIGH_BITS = 0x8080808080808080u;
@@ -27,3 +29,5 @@ constexpr std::uint64_t bytes_below(std::uint64_t word, unsigned limit) {
 constexpr bool has_byte_below(std::uint64_t word, unsigned limit) {
     return bytes_below(word, limit) != 0;
 }
+
+} // namespace morvane

@@ -9,6 +9,8 @@
 #include "line_text.h"
 #include "support.h"
 
+using namespace morvane;
+
 namespace {
 
 int lowest_index_of(std::uint32_t code) {

@@ -10,6 +10,8 @@
 #include "keyword_table.h"
 #include "line_text.h"
 
+using namespace morvane;
+
 namespace {
 
 std::string name_of(int row) {

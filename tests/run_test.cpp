@@ -14,6 +14,8 @@
 #include "output_block.h"
 #include "support.h"
 
+using namespace morvane;
+
 namespace {
 
 const std::string LISTING = "10 PRINT \"HI\"\n20 GOTO 10\n";

@@ -11,15 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "process_ended.h"
-#include "run_files.h"
-
-// The tests run conversions inside this process too: an error there unwinds
-// to the test instead of ending it.
-void end_process(int status) {
-    throw ProcessEnded{status};
-}
-
 std::string hex(const std::string &bytes) {
     static const char DIGITS[] = "0123456789ABCDEF";
     std::string text;

@@ -4,8 +4,7 @@
 
 const element = (id) => document.getElementById(id);
 let core = null;
-let messages = [];
-const coreReady = createMorvane({ printErr: (line) => messages.push(line) }).then((m) => (core = m));
+const coreReady = createMorvane().then((m) => (core = m));
 
 // The two-byte characters the target set can show, by code point. Each
 // Shift_JIS code the converter takes is decoded by the browser; keyboards
@@ -41,7 +40,6 @@ function toShiftJis(text) {
 
 // Runs a core entry on the bytes: its exit status, its output, its messages.
 function runCore(entry, name, bytes) {
-  messages = [];
   const namePointer = core._malloc(core.lengthBytesUTF8(name) + 1);
   core.stringToUTF8(name, namePointer, core.lengthBytesUTF8(name) + 1);
   const data = core._malloc(Math.max(bytes.length, 1));
@@ -51,7 +49,7 @@ function runCore(entry, name, bytes) {
   const output = core.HEAPU8.slice(start, start + core._result_length());
   core._free(data);
   core._free(namePointer);
-  return { status, output, message: messages.join('\n') };
+  return { status, output, message: core.UTF8ToString(core._result_message()) };
 }
 
 // Sixteen bytes a row, with offsets and the printable ones shown, as xxd shows them.

@@ -1,69 +1,50 @@
-// The page's way into the programs' core: a conversion or a listing of
-// bytes held in memory, with the result and its status kept for the page
-// to collect. Messages reach the page through standard error.
-#include <csetjmp>
-#include <cstdio>
-#include <cstdlib>
+// The page's way into the core: a conversion or a listing of bytes held in
+// memory through the library's C interface, with the result kept for the
+// page to collect.
+#include <cstddef>
 #include <emscripten/emscripten.h>
 
-#include "convert_run.h"
-#include "list_image.h"
-#include "list_run.h"
-#include "output_block.h"
-#include "run_files.h"
+#include "morvane.h"
 
 namespace {
 
-// A run that ends early comes back here; the core keeps no destructors
-// on its way, so nothing is skipped that must run.
-std::jmp_buf run_ended;
-
-char *result = nullptr;
+// The last run's output and result, until the next run.
+unsigned char *result = nullptr;
 std::size_t result_size = 0;
+morvane_result outcome;
 
-// Runs work on the bytes with the result in memory; returns the exit status.
-template <typename Work>
-int run_in_memory(const char *name, unsigned char *data, int size, Work work) {
-    std::free(result);
+using Run = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
+                    morvane_result *);
+
+int run(Run work, const char *name, const unsigned char *data, int size) {
+    morvane_free(result);
     result = nullptr;
     result_size = 0;
-    std::FILE *input = size > 0 ? fmemopen(data, static_cast<std::size_t>(size), "rb")
-                                : std::fopen("/dev/null", "rb");
-    use_streams(input, name, open_memstream(&result, &result_size), "output");
-    int status = setjmp(run_ended);
-    if (status != 0) return status - 1;
-    int status_at_end = work();
-    close_files_or_exit();
-    return status_at_end;
+    return work(data, static_cast<std::size_t>(size), name, &result, &result_size, &outcome);
 }
 
 } // namespace
 
-void end_process(int status) {
-    std::longjmp(run_ended, status + 1);
-}
-
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE int convert_listing_bytes(const char *name, unsigned char *data, int size) {
-    return run_in_memory(name, data, size, [] {
-        convert_listing();
-        return 0;
-    });
+    return run(morvane_convert, name, data, size);
 }
 
 EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data, int size) {
-    return run_in_memory(name, data, size, [] {
-        read_image_header_or_exit();
-        return list_records() ? 0 : 2; // 2: a line does not convert back
-    });
+    return run(morvane_list, name, data, size);
 }
 
-EMSCRIPTEN_KEEPALIVE const char *result_bytes() {
+EMSCRIPTEN_KEEPALIVE const unsigned char *result_bytes() {
     return result;
 }
 
 EMSCRIPTEN_KEEPALIVE int result_length() {
     return static_cast<int>(result_size);
+}
+
+// What the command line would print on standard error, without the last line feed.
+EMSCRIPTEN_KEEPALIVE const char *result_message() {
+    return outcome.message;
 }
 }

@@ -1,0 +1,49 @@
+// How the core meets the world: it reads through a source, writes through a
+// sink, and ends each run with an outcome that says everything a message
+// needs. It opens no file, prints nothing and ends no process.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace morvane {
+
+// Reads up to size bytes into buffer; returns how many (0 at the end), or
+// -1 if reading failed.
+using ReadFunction = long long (*)(void *context, unsigned char *buffer, std::size_t size);
+
+struct Source {
+    ReadFunction read;
+    void *context;
+};
+
+// Writes size bytes; false if any was refused.
+using WriteFunction = bool (*)(void *context, const unsigned char *bytes, std::size_t size);
+
+// Takes back everything written from position on; false if it cannot.
+using TruncateFunction = bool (*)(void *context, std::uint64_t position);
+
+struct Sink {
+    WriteFunction write;
+    TruncateFunction truncate; // may be nullptr: nothing written is taken back
+    void *context;
+};
+
+enum class OutcomeKind {
+    COMPLETE,
+    ILLEGAL_LINE_NUMBER, // line_number is the offending number
+    ILLEGAL_CHARACTER,   // line_number is the number of the line before
+    READ_FAILED,
+    WRITE_FAILED,
+    NOT_AN_IMAGE,
+    BROKEN_IMAGE, // offset is the first byte that does not fit
+};
+
+struct Outcome {
+    OutcomeKind kind;
+    std::int32_t line_number;
+    std::uint64_t offset;
+    std::uint64_t lines_not_read_back; // listing: lines named as not converting back
+};
+
+} // namespace morvane

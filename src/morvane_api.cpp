@@ -1,0 +1,148 @@
+// The library's C interface: the core run on bytes held in memory, the
+// result handed back as the command line would have left it.
+#include "morvane.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "convert_run.h"
+#include "list_run.h"
+#include "run_messages.h"
+
+namespace morvane {
+namespace {
+
+struct MemorySource {
+    const unsigned char *bytes;
+    std::size_t length;
+    std::size_t position;
+};
+
+long long read_memory(void *context, unsigned char *buffer, std::size_t size) {
+    auto *source = static_cast<MemorySource *>(context);
+    std::size_t count = std::min(size, source->length - source->position);
+    if (count > 0) std::memcpy(buffer, source->bytes + source->position, count);
+    source->position += count;
+    return static_cast<long long>(count);
+}
+
+// A buffer from malloc that grows as it is written; out_of_memory once it could not.
+struct MemorySink {
+    unsigned char *bytes;
+    std::size_t length;
+    std::size_t capacity;
+    bool out_of_memory;
+};
+
+bool write_memory(void *context, const unsigned char *bytes, std::size_t size) {
+    auto *sink = static_cast<MemorySink *>(context);
+    if (sink->capacity - sink->length < size) {
+        std::size_t capacity = std::max(sink->capacity * 2, sink->length + size);
+        auto *grown = static_cast<unsigned char *>(std::realloc(sink->bytes, capacity));
+        if (grown == nullptr) return !(sink->out_of_memory = true);
+        sink->bytes = grown;
+        sink->capacity = capacity;
+    }
+    std::memcpy(sink->bytes + sink->length, bytes, size);
+    sink->length += size;
+    return true;
+}
+
+bool truncate_memory(void *context, std::uint64_t position) {
+    auto *sink = static_cast<MemorySink *>(context);
+    if (position < sink->length) sink->length = static_cast<std::size_t>(position);
+    return true;
+}
+
+// Appends a line to the result's message, cut to what it holds.
+void add_message_line(morvane_result &result, const char *format, auto... arguments) {
+    std::size_t used = std::strlen(result.message);
+    if (used > 0 && used + 1 < sizeof result.message) result.message[used++] = '\n';
+    std::snprintf(result.message + used, sizeof result.message - used, format, arguments...);
+}
+
+void add_line_not_read_back(void *context, std::uint64_t line_number, int body_offset) {
+    with_line_not_read_back_message(
+        line_number, body_offset, [&](const char *format, auto... arguments) {
+            add_message_line(*static_cast<morvane_result *>(context), format, arguments...);
+        });
+}
+
+// Hands the sink's bytes over as the output and fills in the result.
+int finish(const Outcome &outcome, const char *name, MemorySink &sink, unsigned char **output,
+           std::size_t *output_length, morvane_result &result) {
+    if (sink.out_of_memory) {
+        result.message[0] = '\0';
+        add_message_line(result, "Not enough memory for %s", name);
+        result.status = 1;
+    } else {
+        result.status =
+            with_outcome_message(outcome, name, name, [&](const char *format, auto... arguments) {
+                add_message_line(result, format, arguments...);
+            });
+    }
+    if (sink.bytes == nullptr) sink.bytes = static_cast<unsigned char *>(std::malloc(1));
+    *output = sink.bytes;
+    *output_length = sink.bytes == nullptr ? 0 : sink.length;
+    return result.status;
+}
+
+// Starts a result and an empty output; false, with the result filled in,
+// if the run's state cannot be allocated.
+template <typename State> State *start(const char *name, morvane_result &result) {
+    result.status = 0;
+    result.message[0] = '\0';
+    auto *state = static_cast<State *>(std::malloc(sizeof(State)));
+    if (state == nullptr) {
+        add_message_line(result, "Not enough memory for %s", name);
+        result.status = 1;
+    }
+    return state;
+}
+
+} // namespace
+} // namespace morvane
+
+using namespace morvane;
+
+extern "C" int morvane_convert(const unsigned char *listing, size_t listing_length,
+                               const char *name, unsigned char **image, size_t *image_length,
+                               morvane_result *result) {
+    *image = nullptr;
+    *image_length = 0;
+    auto *converter = start<Converter>(name, *result);
+    if (converter == nullptr) return result->status;
+    MemorySource source{listing, listing_length, 0};
+    MemorySink sink{nullptr, 0, 0, false};
+    Outcome outcome =
+        convert(*converter, {read_memory, &source}, {write_memory, truncate_memory, &sink});
+    std::free(converter);
+    return finish(outcome, name, sink, image, image_length, *result);
+}
+
+extern "C" int morvane_list(const unsigned char *image, size_t image_length, const char *name,
+                            unsigned char **listing, size_t *listing_length,
+                            morvane_result *result) {
+    *listing = nullptr;
+    *listing_length = 0;
+    auto *lister = start<Lister>(name, *result);
+    if (lister == nullptr) return result->status;
+    MemorySource source{image, image_length, 0};
+    MemorySink sink{nullptr, 0, 0, false};
+    Outcome outcome = start_listing(*lister, {read_memory, &source});
+    if (outcome.kind == OutcomeKind::COMPLETE)
+        outcome = list_records(*lister, {write_memory, truncate_memory, &sink},
+                               {add_line_not_read_back, result});
+    std::free(lister);
+    return finish(outcome, name, sink, listing, listing_length, *result);
+}
+
+extern "C" void morvane_free(void *buffer) {
+    std::free(buffer);
+}
+
+extern "C" const char *morvane_version(void) {
+    return MORVANE_FULL_VERSION;
+}

@@ -1,0 +1,108 @@
+// The library's C interface: the same bytes, status and message as the
+// command line for the same input, also with many threads at once.
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "morvane.h"
+#include "support.h"
+
+namespace {
+
+struct ApiRun {
+    int status;
+    std::string message;
+    std::string output;
+};
+
+using Entry = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
+                      morvane_result *);
+
+ApiRun run_api(Entry entry, const std::string &input, const char *name) {
+    unsigned char *output = nullptr;
+    size_t length = 0;
+    morvane_result result;
+    int status = entry(reinterpret_cast<const unsigned char *>(input.data()), input.size(), name,
+                       &output, &length, &result);
+    ApiRun run{status, result.message, std::string(reinterpret_cast<char *>(output), length)};
+    morvane_free(output);
+    return run;
+}
+
+// Listings that convert, fail in each way, and images that list whole,
+// with lines that do not convert back, and broken.
+std::vector<std::string> listings() {
+    std::vector<std::string> all = {"",
+                                    "10 PRINT \"A\"\n20 GOTO 10\n",
+                                    "20 END\n10 END\n",
+                                    "10 A\n20 \x8A\xBF\n",
+                                    "1 A\n65536 B\n",
+                                    "10 LO\xA0\n"};
+    for (const char *name : {"hello", "guess", "nihongo"})
+        all.push_back(read_file(source_path("examples/") + name + ".bas"));
+    std::string corpus = source_path("../shared/corpus");
+    if (file_exists(corpus))
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus))
+            if (entry.path().extension() == ".bas" && all.size() < 40)
+                all.push_back(read_file(entry.path()));
+    return all;
+}
+
+std::vector<std::string> images() {
+    std::vector<std::string> all = {"", image_header(), image_of({"FF FF 0A 00 22 90 41 22 00"}),
+                                    image_of({"FF FF 0A 00 80 00"}) + "x"};
+    for (const char *name : {"hello", "guess", "nihongo"})
+        all.push_back(read_file(source_path("tests/expected/") + name + ".img"));
+    return all;
+}
+
+std::string without_last_line_feed(const std::string &errors) {
+    return errors.empty() ? errors : errors.substr(0, errors.size() - 1);
+}
+
+TEST(Library, GivesWhatTheCommandLineGives) {
+    for (const std::string &listing : listings()) {
+        Conversion cli = convert(listing);
+        ApiRun api = run_api(morvane_convert, listing, "LISTING");
+        EXPECT_EQ(api.status, cli.status) << listing.substr(0, 40);
+        EXPECT_EQ(hex(api.output), hex(cli.image)) << listing.substr(0, 40);
+        EXPECT_EQ(api.message, without_last_line_feed(cli.errors));
+    }
+    for (const std::string &image : images()) {
+        Listing cli = list(image);
+        ApiRun api = run_api(morvane_list, image, "IMAGE");
+        EXPECT_EQ(api.status, cli.status) << hex(image);
+        EXPECT_EQ(api.output, cli.listing) << hex(image);
+        EXPECT_EQ(api.message, without_last_line_feed(cli.errors)) << hex(image);
+    }
+    EXPECT_STREQ(morvane_version(), MORVANE_PROJECT_VERSION);
+}
+
+TEST(Library, ThreadsConvertAndListAtOnce) {
+    std::vector<std::string> inputs = listings();
+    std::vector<ApiRun> alone;
+    for (const std::string &input : inputs)
+        alone.push_back(run_api(morvane_convert, input, "LISTING"));
+    std::vector<std::thread> threads;
+    std::vector<int> differences(4, 0);
+    for (int t = 0; t < 4; t++)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 5; round++)
+                for (std::size_t i = t; i < inputs.size(); i++) {
+                    ApiRun converted = run_api(morvane_convert, inputs[i], "LISTING");
+                    ApiRun listed = run_api(morvane_list, converted.output, "IMAGE");
+                    if (converted.output != alone[i].output ||
+                        converted.status != alone[i].status ||
+                        converted.message != alone[i].message ||
+                        (converted.status == 0 && listed.status != 0))
+                        differences[t]++;
+                }
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(differences, std::vector<int>(4, 0));
+}
+
+} // namespace
