@@ -8,9 +8,7 @@
 #include "charset.h"
 #include "word_scan.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "simd.h"
 
 namespace morvane {
 namespace {
@@ -122,7 +120,7 @@ bool take_from_block(ListingReader &reader, int &length) {
 // is no printable ASCII (below 0x1B, or from 0x80 up); count if there is none.
 std::size_t first_special_byte(const unsigned char *start, std::size_t count) {
     std::size_t at = 0;
-#if defined(__SSE2__)
+#if defined(MORVANE_SSE2)
     // Sixty-four bytes a round in four compares: most lines end within the
     // first, so the loop's branch is taken the same way line after line
     // (rounds of sixteen would end after one to four, mispredicted each

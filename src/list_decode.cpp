@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "simd.h"
 
 #include "charset.h"
 #include "keyword_table.h"
@@ -243,7 +241,7 @@ static_assert(LISTED_LINE_ROOM >=
 // latest); returns how many.
 int copy_as_is_run(const BodyDecoder &decoder, const unsigned char *body, unsigned char *line) {
     unsigned char also_stop = run_stop(decoder);
-#if defined(__SSE2__)
+#if defined(MORVANE_SSE2)
     // Sixteen bytes a compare: how long the run is comes out as a count, not
     // as a branch at its end, mispredicted run after run. The image's block
     // and the line have room for a chunk past the body and the line.

@@ -6,9 +6,7 @@
 
 #include "image_format.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "simd.h"
 
 namespace morvane {
 namespace {
@@ -78,7 +76,7 @@ void read_trailer(ImageReader &reader) {
 
 std::size_t body_bytes(const unsigned char *start, std::size_t count) {
     std::size_t length = 0;
-#if defined(__SSE2__)
+#if defined(MORVANE_SSE2)
     // Sixteen bytes a step against the four bytes no body holds. The block
     // has room for a chunk past its end; marks past count are not used.
     const __m128i nul = _mm_setzero_si128(), line_feed = _mm_set1_epi8('\n');

@@ -31,8 +31,8 @@ morvane::Lister lister;
 
 int main(int argc, char **argv) {
     using namespace morvane;
-    check_arguments_or_exit(argc - 1);
     open_standard_streams();
+    check_arguments_or_exit(argc - 1);
     refuse_same_pipe_or_exit(argv[1], argv[2]);
     RunFiles files;
     open_input_or_exit(files, argv[1]);

@@ -5,7 +5,9 @@
 #include "run_messages.h"
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <filesystem>
+#include <io.h>
 #include <system_error>
 #else
 #include <fcntl.h>
@@ -155,6 +157,9 @@ void open_standard_streams() {
 #if !defined(_WIN32)
     for (int descriptor = 0; descriptor <= 2; descriptor++)
         open_if_closed(descriptor);
+#else
+    // Messages end with a line feed alone, byte for byte as elsewhere.
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 

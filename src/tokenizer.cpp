@@ -2,9 +2,7 @@
 
 #include <bit>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "simd.h"
 
 #include "keyword_table.h"
 #include "line_text.h"
@@ -33,7 +31,7 @@ void copy_byte(Walk &walk) {
 // line feed or 0x00) as they stand, and returns the byte it stopped at, not
 // consumed.
 unsigned char copy_span_until(Walk &walk, unsigned char stop, unsigned char other_stop) {
-#if defined(__SSE2__)
+#if defined(MORVANE_SSE2)
     // Sixteen bytes at a time: a span runs twelve bytes on average. The
     // bytes copied past the stop are overwritten or left beyond the body,
     // and the line's end is always found, so no chunk starts past it.

@@ -1,0 +1,8 @@
+// Whether the SSE2 paths are built: wherever the compiler says SSE2 is
+// there, and on every x64 compiler of Microsoft's, which says so no other way.
+#pragma once
+
+#if defined(__SSE2__) || defined(_M_X64)
+#define MORVANE_SSE2 1
+#include <emmintrin.h>
+#endif
