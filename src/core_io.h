@@ -36,7 +36,8 @@ enum class OutcomeKind {
     READ_FAILED,
     WRITE_FAILED,
     NOT_AN_IMAGE,
-    BROKEN_IMAGE, // offset is the first byte that does not fit
+    IMAGE_AS_LISTING, // the listing starts like an image: nothing was written
+    BROKEN_IMAGE,     // offset is the first byte that does not fit
 };
 
 struct Outcome {

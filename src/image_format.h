@@ -2,6 +2,8 @@
 // fixed header, one record per line, a fixed trailer.
 #pragma once
 
+#include <cstddef>
+
 namespace morvane {
 
 constexpr int HEADER_LENGTH = 16;
@@ -22,5 +24,14 @@ constexpr int RECORD_HEAD_LENGTH = 4;
 
 // Twelve 0x00 follow the last record.
 constexpr int TRAILER_LENGTH = 12;
+
+// True if the bytes start with the image's lead-in: an image given where a
+// listing belongs, the two names swapped.
+constexpr bool starts_like_image(const unsigned char *bytes, std::size_t length) {
+    if (length < LEAD_IN_LENGTH) return false;
+    for (int i = 0; i < LEAD_IN_LENGTH; i++)
+        if (bytes[i] != LEAD_IN) return false;
+    return true;
+}
 
 } // namespace morvane

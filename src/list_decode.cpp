@@ -1,9 +1,9 @@
 #include "list_decode.h"
 
+#include "simd.h"
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include "simd.h"
 
 #include "charset.h"
 #include "keyword_table.h"

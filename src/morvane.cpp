@@ -28,6 +28,7 @@ int main(int argc, char **argv) {
     refuse_same_pipe_or_exit(argv[1], argv[2]);
     RunFiles files;
     open_input_or_exit(files, argv[1]);
+    refuse_image_as_listing_or_exit(files); // before the output, typically the listing, is opened
     open_output_or_exit(files, argv[2]);
     Outcome outcome = convert(converter, input_source(files), output_sink(files));
     return finish_run(files, outcome);

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "convert_run.h"
+#include "image_format.h"
 #include "list_run.h"
 #include "run_messages.h"
 
@@ -89,11 +90,13 @@ int finish(const Outcome &outcome, const char *name, MemorySink &sink, unsigned 
     return result.status;
 }
 
-// Starts a result and an empty output; false, with the result filled in,
-// if the run's state cannot be allocated.
-template <typename State> State *start(const char *name, morvane_result &result) {
+void clear(morvane_result &result) {
     result.status = 0;
     result.message[0] = '\0';
+}
+
+// The run's state, or nullptr with the result saying why.
+template <typename State> State *allocate_or_say(const char *name, morvane_result &result) {
     auto *state = static_cast<State *>(std::malloc(sizeof(State)));
     if (state == nullptr) {
         add_message_line(result, "Not enough memory for %s", name);
@@ -112,10 +115,15 @@ extern "C" int morvane_convert(const unsigned char *listing, size_t listing_leng
                                morvane_result *result) {
     *image = nullptr;
     *image_length = 0;
-    auto *converter = start<Converter>(name, *result);
-    if (converter == nullptr) return result->status;
+    clear(*result);
     MemorySource source{listing, listing_length, 0};
     MemorySink sink{nullptr, 0, 0, false};
+    // Nothing is written, as the command line opens no image then.
+    if (starts_like_image(listing, listing_length))
+        return finish({OutcomeKind::IMAGE_AS_LISTING, 0, 0, 0}, name, sink, image, image_length,
+                      *result);
+    auto *converter = allocate_or_say<Converter>(name, *result);
+    if (converter == nullptr) return result->status;
     Outcome outcome =
         convert(*converter, {read_memory, &source}, {write_memory, truncate_memory, &sink});
     std::free(converter);
@@ -127,7 +135,8 @@ extern "C" int morvane_list(const unsigned char *image, size_t image_length, con
                             morvane_result *result) {
     *listing = nullptr;
     *listing_length = 0;
-    auto *lister = start<Lister>(name, *result);
+    clear(*result);
+    auto *lister = allocate_or_say<Lister>(name, *result);
     if (lister == nullptr) return result->status;
     MemorySource source{image, image_length, 0};
     MemorySink sink{nullptr, 0, 0, false};

@@ -17,6 +17,11 @@ void check_arguments_or_exit(int argument_count) {
     std::exit(1);
 }
 
+// "-" names standard input or standard output.
+bool is_standard_stream(const char *path) {
+    return path[0] == '-' && path[1] == '\0';
+}
+
 void name_line_not_read_back(void *, std::uint64_t line_number, int body_offset) {
     morvane::with_line_not_read_back_message(
         line_number, body_offset,
@@ -35,10 +40,16 @@ int main(int argc, char **argv) {
     check_arguments_or_exit(argc - 1);
     refuse_same_pipe_or_exit(argv[1], argv[2]);
     RunFiles files;
-    open_input_or_exit(files, argv[1]);
+    if (is_standard_stream(argv[1]))
+        use_standard_input(files, argv[1]);
+    else
+        open_input_or_exit(files, argv[1]);
     Outcome outcome = start_listing(lister, input_source(files)); // before the listing is created
     if (outcome.kind == OutcomeKind::COMPLETE) {
-        open_output_or_exit(files, argv[2]);
+        if (is_standard_stream(argv[2]))
+            use_standard_output_or_exit(files, argv[2]);
+        else
+            open_output_or_exit(files, argv[2]);
         outcome = list_records(lister, output_sink(files), {name_line_not_read_back, nullptr});
     }
     return finish_run(files, outcome);

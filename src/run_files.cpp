@@ -1,6 +1,10 @@
 #include "run_files.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include "image_format.h"
 
 #include "run_messages.h"
 
@@ -38,7 +42,14 @@ void close_files(RunFiles &files) {
 }
 
 long long read_file(void *context, unsigned char *buffer, std::size_t size) {
-    auto *stream = static_cast<std::FILE *>(context);
+    auto &files = *static_cast<RunFiles *>(context);
+    if (files.head_position < files.head_length) {
+        std::size_t count = std::min(size, files.head_length - files.head_position);
+        std::memcpy(buffer, files.head + files.head_position, count);
+        files.head_position += count;
+        return static_cast<long long>(count);
+    }
+    std::FILE *stream = files.input;
     if (std::ferror(stream)) return -1;
     std::size_t got = std::fread(buffer, 1, size, stream);
     return got == 0 && std::ferror(stream) ? -1 : static_cast<long long>(got);
@@ -170,7 +181,7 @@ void refuse_same_pipe_or_exit(const char *input, const char *output) {
     struct stat in {
     }, out{};
     if (stat(input, &in) != 0 || stat(output, &out) != 0) return;
-    RunFiles none{nullptr, nullptr, input, output};
+    RunFiles none{nullptr, nullptr, input, output, false, {}, 0, 0};
     if (S_ISFIFO(in.st_mode) && same_file(in, out))
         exit_with_path(none, "Input and output are the same file ", output);
 #else
@@ -180,7 +191,7 @@ void refuse_same_pipe_or_exit(const char *input, const char *output) {
 }
 
 void open_input_or_exit(RunFiles &files, const char *path) {
-    files = {nullptr, nullptr, path, ""};
+    files = {nullptr, nullptr, path, "", false, {}, 0, 0};
     files.input = open_input_file(path);
     if (files.input == nullptr) exit_with_path(files, "Can't open input file ", path);
     read_and_write_unbuffered(files.input);
@@ -194,11 +205,39 @@ void open_output_or_exit(RunFiles &files, const char *path) {
 }
 
 Source input_source(RunFiles &files) {
-    return {read_file, files.input};
+    return {read_file, &files};
 }
 
 Sink output_sink(RunFiles &files) {
-    return {write_file, truncate_file, files.output};
+    return {write_file, files.output_is_standard ? nullptr : truncate_file, files.output};
+}
+
+void use_standard_input(RunFiles &files, const char *name) {
+    files = {stdin, nullptr, name, "", false, {}, 0, 0};
+    read_and_write_unbuffered(files.input);
+}
+
+void refuse_image_as_listing_or_exit(RunFiles &files) {
+    // Short reads (a pipe) are read on until the lead-in is whole or the input ends.
+    while (files.head_length < LEAD_IN_LENGTH) {
+        std::size_t got = std::fread(files.head + files.head_length, 1,
+                                     LEAD_IN_LENGTH - files.head_length, files.input);
+        if (got == 0) break;
+        files.head_length += got;
+    }
+    if (starts_like_image(files.head, files.head_length))
+        exit_with_path(files, "Input file is a program image ", files.input_path);
+}
+
+void use_standard_output_or_exit(RunFiles &files, const char *name) {
+    files.output_path = name;
+#if !defined(_WIN32)
+    if (same_open_file(fileno(files.input), fileno(stdout)))
+        exit_with_path(files, "Input and output are the same file ", name);
+#endif
+    files.output = stdout;
+    files.output_is_standard = true;
+    read_and_write_unbuffered(files.output);
 }
 
 int finish_run(RunFiles &files, const Outcome &outcome) {

@@ -6,6 +6,7 @@
 // status 1. Nothing here allocates or throws.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 #include "core_io.h"
@@ -17,6 +18,11 @@ struct RunFiles {
     std::FILE *output;
     const char *input_path;
     const char *output_path;
+    bool output_is_standard; // standard output: never emptied or cut back
+    // The input's first bytes, read ahead to look at them, handed on first.
+    unsigned char head[16];
+    std::size_t head_length;
+    std::size_t head_position;
 };
 
 // Opens /dev/null on each of the standard streams that is closed, so that
@@ -30,9 +36,20 @@ void refuse_same_pipe_or_exit(const char *input, const char *output);
 // Opens the input, exiting 1 if it cannot be read as a file (a directory cannot).
 void open_input_or_exit(RunFiles &files, const char *path);
 
+// Takes standard input as the input, named in messages as name.
+void use_standard_input(RunFiles &files, const char *name);
+
+// Exits 1, before any output is opened, if the listing starts like an
+// image: the two names were swapped, and the image would be overwritten.
+void refuse_image_as_listing_or_exit(RunFiles &files);
+
 // Opens the output and empties it, exiting 1 if it cannot be opened or if it
 // is the input itself; in that case the input is left untouched.
 void open_output_or_exit(RunFiles &files, const char *path);
+
+// Takes standard output as the output, named in messages as name; exits 1
+// if it is the input itself.
+void use_standard_output_or_exit(RunFiles &files, const char *name);
 
 // The input as the core reads it, and the output as the core writes it.
 Source input_source(RunFiles &files);

@@ -32,6 +32,9 @@ int with_outcome_message(const Outcome &outcome, const char *input, const char *
     case OutcomeKind::WRITE_FAILED:
         print("Can't write output file %s", output);
         break;
+    case OutcomeKind::IMAGE_AS_LISTING:
+        print("Input file is a program image %s", input);
+        break;
     case OutcomeKind::NOT_AN_IMAGE:
         print("Not a program image %s", input);
         break;

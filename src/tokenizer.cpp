@@ -1,8 +1,8 @@
 #include "tokenizer.h"
 
+#include "simd.h"
 #include <bit>
 #include <cstring>
-#include "simd.h"
 
 #include "keyword_table.h"
 #include "line_text.h"

@@ -70,6 +70,16 @@ TEST(ListFiles, MessagesAndStatusesAsForTheConverter) {
     RunResult piped = run_morvane_list({"/dev/stdin", "/dev/stdout"}, d + "image.img");
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.output, LISTING);
+    // "-" is standard input and standard output.
+    RunResult dashes = run_morvane_list({"-", "-"}, d + "image.img");
+    EXPECT_EQ(dashes.status, 0);
+    EXPECT_EQ(dashes.errors, "");
+    EXPECT_EQ(dashes.output, LISTING);
+    write_file(d + "text.bas", LISTING);
+    RunResult not_image = run_morvane_list({"-", d + "out.bas"}, d + "text.bas");
+    EXPECT_EQ(not_image.status, 1);
+    EXPECT_EQ(not_image.errors, "Not a program image -\n");
+    EXPECT_FALSE(file_exists(d + "out.bas"));
 }
 
 // Input and output that are one pipe or FIFO would wait for ever: both

@@ -49,6 +49,23 @@ TEST(SameFile, RefusedBeforeTheListingIsTouched) {
     EXPECT_EQ(read_file(listing), LISTING);
 }
 
+// An image named where the listing belongs, the two names swapped: the
+// image would be written over the listing. Refused before the output is opened.
+TEST(SameFile, ImageGivenAsListingNeverOpensTheOutput) {
+    TempDir dir;
+    std::string image = image_of({"FF FF 0A 00 80 00"});
+    write_file(dir.path("game.img"), image);
+    write_file(dir.path("game.bas"), "10 END\n");
+    for (const std::string &output : {dir.path("game.bas"), dir.path("new.bas")}) {
+        RunResult run = run_morvane({dir.path("game.img"), output});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, "Input file is a program image " + dir.path("game.img") + "\n");
+    }
+    EXPECT_EQ(read_file(dir.path("game.bas")), "10 END\n");
+    EXPECT_FALSE(file_exists(dir.path("new.bas")));
+    EXPECT_EQ(read_file(dir.path("game.img")), image);
+}
+
 TEST(SameFile, StandardInputAndOutputAsDevicesConvert) {
     TempDir dir;
     write_file(dir.path("listing.bas"), LISTING);
