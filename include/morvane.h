@@ -28,7 +28,23 @@ int morvane_convert(const unsigned char *listing, size_t listing_length, const c
 int morvane_list(const unsigned char *image, size_t image_length, const char *name,
                  unsigned char **listing, size_t *listing_length, morvane_result *result);
 
-/* Frees a buffer that morvane_convert or morvane_list returned. */
+typedef struct morvane_finding {
+    unsigned long long
+        line; /* 1 + the line ends before it (LF, CR LF and a lone CR each end a line) */
+    unsigned long long
+        column;        /* 1 + the characters before it on its line; a two-byte character is one */
+    int error;         /* 1: the converter fails on it ("error"); 0: a warning */
+    char name[24];     /* the finding's name, as morvane-check prints it: "line-order", ... */
+    char message[240]; /* the sentence morvane-check prints */
+} morvane_finding;
+
+/* Checks a listing held in memory as morvane-check does. *findings is set to an array from malloc
+   of the findings in file order (free it with morvane_free), *count to their number. Returns 0 when
+   there is none, 1 when there are, as morvane-check's status; -1 (count 0) if memory ran out. */
+int morvane_check(const unsigned char *listing, size_t listing_length, morvane_finding **findings,
+                  size_t *count);
+
+/* Frees a buffer that morvane_convert, morvane_list or morvane_check returned. */
 void morvane_free(void *buffer);
 
 /* The project's version, e.g. "0.7.0". */

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "check_listing.h"
 #include "convert_run.h"
 #include "image_format.h"
 #include "list_run.h"
@@ -105,10 +106,53 @@ template <typename State> State *allocate_or_say(const char *name, morvane_resul
     return state;
 }
 
+// The findings gathered into a growing array from malloc.
+struct FindingList {
+    morvane_finding *findings;
+    std::size_t count;
+    std::size_t capacity;
+    bool out_of_memory;
+};
+
+void add_finding(void *context, const Finding &finding) {
+    auto &list = *static_cast<FindingList *>(context);
+    if (list.out_of_memory) return;
+    if (list.count == list.capacity) {
+        std::size_t capacity = list.capacity == 0 ? 16 : list.capacity * 2;
+        auto *grown = static_cast<morvane_finding *>(
+            std::realloc(list.findings, capacity * sizeof(morvane_finding)));
+        if (grown == nullptr) {
+            list.out_of_memory = true;
+            return;
+        }
+        list.findings = grown;
+        list.capacity = capacity;
+    }
+    morvane_finding &added = list.findings[list.count++];
+    added.line = finding.line;
+    added.column = finding.column;
+    added.error = finding.error ? 1 : 0;
+    std::snprintf(added.name, sizeof added.name, "%s", finding.name);
+    std::snprintf(added.message, sizeof added.message, "%s", finding.message);
+}
+
 } // namespace
 } // namespace morvane
 
 using namespace morvane;
+
+extern "C" int morvane_check(const unsigned char *listing, size_t listing_length,
+                             morvane_finding **findings, size_t *count) {
+    FindingList list{nullptr, 0, 0, false};
+    check_listing(listing, listing_length, {add_finding, &list});
+    if (list.out_of_memory) {
+        std::free(list.findings);
+        list = {nullptr, 0, 0, true};
+    }
+    *findings = list.findings;
+    *count = list.count;
+    return list.out_of_memory ? -1 : list.count > 0 ? 1 : 0;
+}
 
 extern "C" int morvane_convert(const unsigned char *listing, size_t listing_length,
                                const char *name, unsigned char **image, size_t *image_length,

@@ -8,11 +8,13 @@ trap 'rm -rf "$prefix"' EXIT
 "$cmake" --install "$build" --prefix "$prefix" >/dev/null
 test -x "$prefix/bin/morvane" || { echo "no bin/morvane under the prefix"; exit 1; }
 test -x "$prefix/bin/morvane-list" || { echo "no bin/morvane-list under the prefix"; exit 1; }
-for page in morvane.1 morvane-list.1; do
+test -x "$prefix/bin/morvane-check" || { echo "no bin/morvane-check under the prefix"; exit 1; }
+for page in morvane.1 morvane-list.1 morvane-check.1; do
     test -f "$prefix/share/man/man1/$page" || { echo "no share/man/man1/$page"; exit 1; }
 done
 "$prefix/bin/morvane" "$source/examples/hello.bas" "$prefix/hello.img"
 cmp "$prefix/hello.img" "$source/tests/expected/hello.img"
 "$prefix/bin/morvane-list" "$prefix/hello.img" "$prefix/hello.bas"
 cmp "$prefix/hello.bas" "$source/examples/hello.bas"
+"$prefix/bin/morvane-check" "$source/examples/hello.bas"
 echo "installed binaries and manual pages; hello.bas converts and lists back as expected"

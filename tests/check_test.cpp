@@ -1,0 +1,188 @@
+// morvane-check as a user runs it: each finding at its line and column,
+// the statuses, and the promise that it names an error exactly where
+// morvane fails.
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "morvane.h"
+#include "support.h"
+
+namespace {
+
+struct CheckCase {
+    const char *name;
+    std::string listing;
+    std::string printed; // "F" stands for the listing's path
+    std::vector<std::string> options = {};
+};
+
+std::string with_path(const std::string &printed, const std::string &path) {
+    std::string result;
+    for (std::size_t at = 0; at < printed.size(); at++)
+        result += printed.compare(at, 2, "F:") == 0 && (at == 0 || printed[at - 1] == '\n')
+                      ? (at++, path + ":")
+                      : std::string(1, printed[at]);
+    return result;
+}
+
+const CheckCase CASES[] = {
+    {"CleanListing", "10 PRINT \"HI\"\n20 GOTO 10\n", ""},
+    {"CompactCodeIsNoKeywordInName", "10 FORI=1TO10:IFX>YTHENPRINTI\n20 NEXT\n", ""},
+    {"LineOrder", "10 END\n30 END\n20 END\n",
+     "F:3:1: error: line number 20 is not above 30 on line 2 [line-order]\n"},
+    {"EmptyLine", "10 END\n\n20 END\n",
+     "F:2:1: error: empty line: the converter reads it as line 0, not above 10; remove it "
+     "[empty-line]\n"},
+    {"IndentedLine", "10 END\n  20 END\n",
+     "F:2:1: error: line does not start with a line number: the converter reads it as line 0, "
+     "not above 10; number it or join it to the line before [no-line-number]\n"},
+    {"CharacterOutsideTheSetAtItsColumn", "10 A$=\"\x82\xA0\x89\xBF\"\n",
+     "F:1:9: error: character 0x89BF is not in the target character set; replace it [charset]\n"},
+    {"LeadByteWithoutSecond", "10 A$=\x82\n",
+     "F:1:7: error: Shift_JIS first byte 0x82 has no second byte; remove it [charset]\n"},
+    {"UnnumberedFirstLine", "PRINT\n10 END\n",
+     "F:1:1: warning: the first line has no line number and is stored as line 0; give it a number "
+     "[unnumbered-first-line]\n"},
+    {"NumberAbove65535", "70000 END\n",
+     "F:1:1: warning: line number 70000 is above 65,535 and is stored as 4464 "
+     "[line-number-range]\n"},
+    {"LongLine", "10 REM " + std::string(1100, 'x') + "\n",
+     "F:1:1024: warning: line is 1107 bytes; the converter cuts it after 1,023 and reads the rest "
+     "as line 0 [long-line]\nF:1:1024: error: line does not start with a line number: the "
+     "converter "
+     "reads it as line 0, not above 10; number it or join it to the line before "
+     "[no-line-number]\n"},
+    {"LoneCarriageReturnsOnceAtTheFirst", "10 END\r20 END\r",
+     "F:1:7: warning: 2 carriage returns without a line feed, which the converter drops: a file "
+     "with CR line ends reads as one line [lone-cr]\n"},
+    {"EndMarkWithLinesAfter", "10 END\n\x1A\n20 X\n",
+     "F:2:1: warning: the end mark 0x1A has 2 lines after it, which the converter never reads "
+     "[end-mark]\n"},
+    {"EndMarkAsLastByteIsNoFinding", "10 END\n\x1A", ""},
+    {"NulByte", std::string("10 A\0B\n", 7),
+     "F:1:5: warning: a NUL byte ends the line's text; what follows it on the line is not "
+     "converted [nul-byte]\n"},
+    {"PassedThroughCharacter", "10 A$=\"\xE0\x40\"\n",
+     "F:1:8: warning: character 0xE040 is not in the target character set; the converter copies "
+     "its two bytes, which the machine shows as two other characters [passthrough]\n"},
+    {"KeywordInName", "10 SCORE=0\n",
+     "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
+     "put spaces around the keyword [keyword-in-name]\n"},
+    {"MissingTargetsAfterEachJump", "10 ON X GOTO 10,90\n20 GOSUB 80:RESTORE 70:RUN 60\n",
+     "F:1:17: warning: line 90 does not exist; no line has that number [missing-target]\n"
+     "F:2:10: warning: line 80 does not exist; no line has that number [missing-target]\n"
+     "F:2:21: warning: line 70 does not exist; no line has that number [missing-target]\n"
+     "F:2:28: warning: line 60 does not exist; no line has that number [missing-target]\n"},
+    {"NoTargetsInStringsRemarksAndData", "10 PRINT \"GOTO 90\":DATA GOTO 90\n20 REM GOTO 90\n", ""},
+    {"WarningTurnedOff", "10 SCORE=0\n", "", {"-w", "keyword-in-name"}},
+};
+
+void PrintTo(const CheckCase &row, std::ostream *out) {
+    *out << row.name;
+}
+
+class Finds : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(Finds, AtItsLineAndColumn) {
+    const CheckCase &row = GetParam();
+    TempDir dir;
+    std::string path = dir.path("listing.bas");
+    write_file(path, row.listing);
+    std::vector<std::string> arguments = row.options;
+    arguments.push_back(path);
+    RunResult run = run_program(MORVANE_CHECK_BINARY, arguments);
+    EXPECT_EQ(run.output, with_path(row.printed, path));
+    EXPECT_EQ(run.status, row.printed.empty() ? 0 : 1);
+    EXPECT_EQ(run.errors, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Listings, Finds, testing::ValuesIn(CASES),
+                         [](const testing::TestParamInfo<CheckCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(CheckUsage, StatusTwoWithAMessage) {
+    const std::string usage = "usage: morvane-check [-w NAME]... FILE...\n";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string errors;
+    } cases[] = {
+        {{}, usage},
+        {{"-w", "line-order", "x.bas"},
+         "morvane-check: errors cannot be turned off: line-order\n" + usage},
+        {{"-w", "nonsense", "x.bas"}, "morvane-check: no such warning: nonsense\n" + usage},
+        {{"/nonexistent/x.bas"}, "morvane-check: can't read /nonexistent/x.bas\n"},
+    };
+    for (const auto &c : cases) {
+        RunResult run = run_program(MORVANE_CHECK_BINARY, c.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.errors, c.errors);
+    }
+    RunSetup from_standard_input;
+    from_standard_input.stdin_path = source_path("examples/hello.bas");
+    RunResult piped = run_program(MORVANE_CHECK_BINARY, {"-"}, from_standard_input);
+    EXPECT_EQ(piped.status, 0);
+}
+
+// The checker's errors are the converter's failures: one exactly when
+// morvane fails, the first of the kind it stops with.
+void expect_error_exactly_when_conversion_fails(const std::string &listing) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(listing.data());
+    unsigned char *image = nullptr;
+    std::size_t image_length = 0;
+    morvane_result result;
+    morvane_convert(bytes, listing.size(), "L", &image, &image_length, &result);
+    morvane_free(image);
+    morvane_finding *findings = nullptr;
+    std::size_t count = 0;
+    morvane_check(bytes, listing.size(), &findings, &count);
+    const morvane_finding *first_error = nullptr;
+    for (std::size_t i = 0; i < count && first_error == nullptr; i++)
+        if (findings[i].error) first_error = &findings[i];
+    std::string message = result.message;
+    bool starts_like_image = listing.compare(0, 10, std::string(10, '\xD3')) == 0;
+    if (!starts_like_image) {
+        EXPECT_EQ(first_error != nullptr, result.status != 0) << message << "\n"
+                                                              << listing.substr(0, 200);
+    }
+    // On the line where it stops, the converter looks at the characters
+    // before the number: the matching kind is among that line's errors.
+    bool matching = false;
+    for (std::size_t i = 0; first_error != nullptr && i < count; i++) {
+        if (!findings[i].error || findings[i].line != first_error->line) continue;
+        std::string name = findings[i].name;
+        matching = matching ||
+                   (message.rfind("Illegal character", 0) == 0
+                        ? name == "charset"
+                        : name == "line-order" || name == "empty-line" || name == "no-line-number");
+    }
+    if (first_error != nullptr && result.status != 0 && !starts_like_image) {
+        EXPECT_TRUE(matching) << message << "\n" << hex(listing.substr(0, 200));
+    }
+    morvane_free(findings);
+}
+
+TEST(CheckProperty, ErrorExactlyWhenTheConverterFails) {
+    std::vector<std::string> listings;
+    std::string corpus = source_path("../shared/corpus");
+    if (file_exists(corpus))
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus))
+            if (entry.path().extension() == ".bas") listings.push_back(read_file(entry.path()));
+    static const char *const PIECES[] = {"10",    "20",   " ",        "\n",       "\r\n",
+                                         "PRINT", "\"",   "\x82\xA0", "\x89\xBF", "\xE0\x40",
+                                         "\x1A",  "\x82", "A"};
+    std::mt19937 random(18);
+    for (int i = 0; i < 2000; i++) {
+        std::string listing;
+        for (unsigned piece = random() % 30; piece > 0; piece--)
+            listing += PIECES[random() % std::size(PIECES)];
+        listings.push_back(listing);
+    }
+    for (const std::string &listing : listings)
+        expect_error_exactly_when_conversion_fails(listing);
+}
+
+} // namespace
