@@ -49,10 +49,6 @@ void add_statements(const std::string &listing, std::vector<std::string> &all) {
 
 } // namespace
 
-void end_process(int status) {
-    std::exit(status);
-}
-
 int main(int argc, char **argv) {
     if (argc != 4) {
         std::fputs("usage: make_corpus_listing FOLDER BYTES OUTPUT\n", stderr);
