@@ -139,7 +139,11 @@ const context = await browser.newContext({ acceptDownloads: true });
   await page.close();
 }
 
-const examples = fs.readdirSync(path.join(sourceDir, 'examples')).map((f) => path.join(sourceDir, 'examples', f));
+// The example listings (the folder also holds the library's embedding example).
+const examples = fs
+  .readdirSync(path.join(sourceDir, 'examples'))
+  .filter((f) => f.endsWith('.bas'))
+  .map((f) => path.join(sourceDir, 'examples', f));
 const corpusDir = path.join(sourceDir, '..', 'shared', 'corpus');
 const corpus = fs.existsSync(corpusDir)
   ? ['ascii', 'japanese'].flatMap((d) => fs.readdirSync(path.join(corpusDir, d)).sort()
