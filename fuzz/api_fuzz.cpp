@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert_run.h"
+#include "image_format.h"
 #include "in_memory.h"
 #include "list_run.h"
 #include "run_messages.h"
@@ -64,7 +65,9 @@ Lister lister;
     std::string output, message;
     Sink sink{write_string, truncate_string, &output};
     morvane::Outcome outcome{};
-    if (!listing) {
+    if (!listing && starts_like_image(data, size)) {
+        outcome = {OutcomeKind::IMAGE_AS_LISTING, 0, 0, 0}; // refused before the output is opened
+    } else if (!listing) {
         outcome = convert(converter, {read_pieces, &pieces}, sink);
     } else {
         outcome = start_listing(lister, {read_pieces, &pieces});
