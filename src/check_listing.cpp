@@ -4,19 +4,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "charset.h"
 #include "keyword_table.h"
+#include "line_references.h"
 #include "line_text.h"
+#include "listing_text.h"
 
 namespace morvane {
 namespace {
 
 constexpr unsigned char END_OF_FILE_MARK = 0x1A;
 constexpr int MOST_FINDINGS_A_LINE = 64;
-
-// The tokens a line number follows as the line to go to.
-constexpr std::int32_t TOKEN_GOTO = 0x88, TOKEN_GOSUB = 0x8C, TOKEN_THEN = 0xC7,
-                       TOKEN_RESTORE = 0x8B, TOKEN_RUN = 0x89;
 
 bool is_digit(unsigned char c) {
     return c >= '0' && c <= '9';
@@ -26,38 +23,6 @@ bool is_letter(unsigned char c) {
     c = to_upper(c);
     return c >= 'A' && c <= 'Z';
 }
-
-// Shift_JIS: the first bytes of a two-byte character, and the second.
-bool is_first_byte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-bool is_second_byte(unsigned char b) {
-    return b >= 0x40 && b <= 0xFC && b != 0x7F;
-}
-
-// Where the raw bytes stand as an editor counts them; it only moves forward.
-struct Cursor {
-    const unsigned char *bytes;
-    std::size_t length;
-    std::size_t at = 0;
-    std::uint64_t line = 1;
-    std::uint64_t column = 1;
-
-    void move_to(std::size_t offset) {
-        while (at < offset && at < length) {
-            unsigned char b = bytes[at++];
-            if (b == '\n' || (b == '\r' && !(at < length && bytes[at] == '\n'))) {
-                line++;
-                column = 1;
-                continue;
-            }
-            if (b == '\r') continue; // the line feed after it ends the line
-            if (is_first_byte(b) && at < length && is_second_byte(bytes[at])) at++;
-            column++;
-        }
-    }
-};
 
 // A finding kept until its line is done, by the raw offset it points at.
 struct Pending {
@@ -79,7 +44,7 @@ struct Check {
     std::size_t length;
     std::size_t end; // where the end mark stands, or length
     FindingSink sink;
-    Cursor cursor;
+    EditorCursor cursor;
     std::uint64_t count;
     // Line numbers of the listing: the first pass marks them, the second checks targets.
     unsigned char defined[65536 / 8];
@@ -156,85 +121,57 @@ bool cut_line(Check &check, std::size_t &at) {
     return line.length > 0;
 }
 
+void add_charset_problem(void *context, CharsetProblemKind kind, std::size_t offset,
+                         unsigned char first, unsigned char second) {
+    auto &check = *static_cast<Check *>(context);
+    switch (kind) {
+    case CharsetProblemKind::NO_SECOND_BYTE:
+        add(check, offset, true, "charset",
+            "Shift_JIS first byte 0x%02X has no second byte; remove it", first);
+        break;
+    case CharsetProblemKind::NOT_IN_SET:
+        add(check, offset, true, "charset",
+            "character 0x%02X%02X is not in the target character set; replace it", first, second);
+        break;
+    case CharsetProblemKind::PASSED_THROUGH:
+        add(check, offset, false, "passthrough",
+            "character 0x%02X%02X is not in the target character set; the converter copies its "
+            "two bytes, which the machine shows as two other characters",
+            first, second);
+        break;
+    }
+}
+
 // Rewrites the line into target codes, each byte keeping its origin, and
 // names the characters the target set lacks; those are left out, as if mended.
 int convert_checked(Check &check, unsigned char *out, std::size_t *origin) {
     CheckedLine &line = check.line;
-    unsigned char pair[LINE_BUFFER_SIZE + SCAN_PADDING] = {};
-    int written = 0;
-    for (int i = 0; i < line.length && line.text[i] != 0x00;) {
-        unsigned char b = line.text[i];
-        unsigned char next = i + 1 < line.length ? line.text[i + 1] : 0x00;
-        if (b >= 0x80 && b <= 0x9F) {
-            pair[0] = b;
-            pair[1] = next;
-            pair[2] = pair[3] = 0x00;
-            if (next == '\n' || next == 0x00) {
-                add(check, line.origin[i], true, "charset",
-                    "Shift_JIS first byte 0x%02X has no second byte; remove it", b);
-                i++;
-                continue;
-            }
-            if (!convert_charset(pair)) {
-                add(check, line.origin[i], true, "charset",
-                    "character 0x%02X%02X is not in the target character set; replace it", b, next);
-            } else {
-                for (int k = 0; pair[k] != 0x00; k++) {
-                    origin[written] = line.origin[i];
-                    out[written++] = pair[k];
-                }
-            }
-            i += 2;
-            continue;
-        }
-        origin[written] = line.origin[i];
-        out[written++] = b;
-        i++;
-        if (b >= 0xE0 && b <= 0xFC && is_second_byte(next)) {
-            add(check, line.origin[i - 1], false, "passthrough",
-                "character 0x%02X%02X is not in the target character set; the converter copies "
-                "its two bytes, which the machine shows as two other characters",
-                b, next);
-            // A second byte that starts a two-byte character is read as one.
-            if (next < 0x80 || next > 0x9F) {
-                origin[written] = line.origin[i];
-                out[written++] = next;
-                i++;
-            }
-        }
-    }
-    std::memset(out + written, 0x00, SCAN_PADDING);
-    return written;
+    return convert_with_origins(line.text, line.origin, line.length, out, origin,
+                                add_charset_problem, &check);
 }
 
 bool is_defined(const Check &check, std::uint64_t number) {
     return number < 65536 && (check.defined[number / 8] >> (number % 8) & 1) != 0;
 }
 
-// Reads the line numbers after a jump at text + at: one, or for GOTO and
-// GOSUB a comma-separated list; names each that no line has.
-void check_targets(Check &check, const unsigned char *text, const std::size_t *origin, int at,
-                   std::int32_t token) {
-    for (;;) {
-        while (text[at] == ' ')
-            at++;
-        if (!is_digit(text[at])) return;
-        int first = at;
-        std::uint64_t number = 0;
-        for (; is_digit(text[at]); at++)
-            number = std::min<std::uint64_t>(number * 10 + (text[at] - '0'), 1u << 31);
-        // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
-        bool trap_off = number == 0 && token == TOKEN_GOTO;
-        if (!is_defined(check, number) && !trap_off)
-            add(check, origin[first], false, "missing-target",
-                "line %llu does not exist; no line has that number",
-                static_cast<unsigned long long>(number));
-        if (token != TOKEN_GOTO && token != TOKEN_GOSUB) return;
-        while (text[at] == ' ')
-            at++;
-        if (text[at] != ',') return;
-        at++;
-    }
+struct TargetCheck {
+    Check *check;
+    const std::size_t *origin;
+};
+
+// Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
+void check_target(void *context, const Reference &reference) {
+    auto &target = *static_cast<TargetCheck *>(context);
+    bool jump = reference.token == TOKEN_GOTO || reference.token == TOKEN_GOSUB ||
+                reference.token == TOKEN_THEN || reference.token == TOKEN_RESTORE ||
+                reference.token == TOKEN_RUN;
+    if (!jump || reference.kind != ReferenceKind::NUMBER) return;
+    // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
+    bool trap_off = reference.number == 0 && reference.token == TOKEN_GOTO;
+    if (!is_defined(*target.check, reference.number) && !trap_off)
+        add(*target.check, target.origin[reference.start], false, "missing-target",
+            "line %llu does not exist; no line has that number",
+            static_cast<unsigned long long>(reference.number));
 }
 
 // Names a keyword found inside a name: at least two letters of the name
@@ -303,9 +240,10 @@ void check_statements(Check &check, const unsigned char *text, const std::size_t
             }
             if (text[at] == ':') at++;
         }
-        if (token == TOKEN_GOTO || token == TOKEN_GOSUB || token == TOKEN_THEN ||
-            token == TOKEN_RESTORE || token == TOKEN_RUN)
-            check_targets(check, text, origin, at, token);
+        if (is_reference_token(token)) {
+            TargetCheck target{&check, origin};
+            at = read_references(text, at, token, check_target, &target);
+        }
         // A name runs on after a keyword inside it; it ends at anything else.
         if (!is_letter(c)) letters_before = 0;
     }
