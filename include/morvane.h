@@ -44,7 +44,16 @@ typedef struct morvane_finding {
 int morvane_check(const unsigned char *listing, size_t listing_length, morvane_finding **findings,
                   size_t *count);
 
-/* Frees a buffer that morvane_convert, morvane_list or morvane_check returned. */
+/* Renumbers a listing held in memory as morvane-renum --start start --step step --from from
+   does, with the same conventions as morvane_convert: *renumbered holds the renumbered listing, or
+   nothing (length 0) if it was refused; result->message the findings as morvane-renum prints them,
+   one a line, with name as the path. Returns result->status: 0 renumbered, 1 refused, 2 if a
+   number is out of range (start and from 0-65535, step 1-65535). */
+int morvane_renumber(const unsigned char *listing, size_t listing_length, const char *name,
+                     unsigned start, unsigned step, unsigned from, unsigned char **renumbered,
+                     size_t *renumbered_length, morvane_result *result);
+
+/* Frees a buffer that morvane_convert, morvane_list, morvane_check or morvane_renumber returned. */
 void morvane_free(void *buffer);
 
 /* The project's version, e.g. "0.7.0". */

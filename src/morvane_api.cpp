@@ -11,6 +11,7 @@
 #include "convert_run.h"
 #include "image_format.h"
 #include "list_run.h"
+#include "renumber_listing.h"
 #include "run_messages.h"
 
 namespace morvane {
@@ -136,10 +137,63 @@ void add_finding(void *context, const Finding &finding) {
     std::snprintf(added.message, sizeof added.message, "%s", finding.message);
 }
 
+struct FindingLines {
+    morvane_result *result;
+    const char *name;
+};
+
+void add_finding_line(void *context, const Finding &finding) {
+    auto &lines = *static_cast<FindingLines *>(context);
+    with_finding_line(lines.name, finding, [&](const char *format, auto... arguments) {
+        add_message_line(*lines.result, format, arguments...);
+    });
+}
+
+// Says which of the numbers is out of the range morvane-renum takes; false if none.
+bool say_number_out_of_range(unsigned start, unsigned step, unsigned from, morvane_result &result) {
+    const char *names[] = {"start", "step", "from"};
+    unsigned values[] = {start, step, from};
+    for (int i = 0; i < 3; i++) {
+        unsigned lowest = i == 1 ? 1 : 0;
+        if (values[i] >= lowest && values[i] <= 65535) continue;
+        add_message_line(result, "%s takes a number from %u to 65535, not %u", names[i], lowest,
+                         values[i]);
+        result.status = 2;
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 } // namespace morvane
 
 using namespace morvane;
+
+extern "C" int morvane_renumber(const unsigned char *listing, size_t listing_length,
+                                const char *name, unsigned start, unsigned step, unsigned from,
+                                unsigned char **renumbered, size_t *renumbered_length,
+                                morvane_result *result) {
+    *renumbered = nullptr;
+    *renumbered_length = 0;
+    clear(*result);
+    MemorySink sink{nullptr, 0, 0, false};
+    RenumberOutcome outcome = RenumberOutcome::REFUSED;
+    if (!say_number_out_of_range(start, step, from, *result)) {
+        FindingLines lines{result, name};
+        outcome = renumber_listing(listing, listing_length, {start, step, from},
+                                   {write_memory, nullptr, &sink}, {add_finding_line, &lines});
+    }
+    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
+        add_message_line(*result, "Not enough memory for %s", name);
+    if (outcome != RenumberOutcome::RENUMBERED) {
+        sink.length = 0;
+        if (result->status == 0) result->status = 1;
+    }
+    if (sink.bytes == nullptr) sink.bytes = static_cast<unsigned char *>(std::malloc(1));
+    *renumbered = sink.bytes;
+    *renumbered_length = sink.bytes == nullptr ? 0 : sink.length;
+    return result->status;
+}
 
 extern "C" int morvane_check(const unsigned char *listing, size_t listing_length,
                              morvane_finding **findings, size_t *count) {

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "check_listing.h"
+#include "run_messages.h"
+#include "whole_file.h"
 
 namespace {
 
@@ -58,28 +60,6 @@ Options read_options_or_exit(int argc, char **argv) {
     return options;
 }
 
-// The whole file, from malloc; nullptr if it cannot be read.
-unsigned char *read_whole_file(const char *path, std::size_t &length) {
-    bool standard = std::strcmp(path, "-") == 0;
-    std::FILE *file = standard ? stdin : std::fopen(path, "rb");
-    if (file == nullptr) return nullptr;
-    std::size_t capacity = 64 * 1024;
-    auto *bytes = static_cast<unsigned char *>(std::malloc(capacity));
-    length = 0;
-    while (bytes != nullptr) {
-        length += std::fread(bytes + length, 1, capacity - length, file);
-        if (length < capacity) break;
-        auto *grown = static_cast<unsigned char *>(std::realloc(bytes, capacity * 2));
-        if (grown == nullptr) std::free(bytes);
-        bytes = grown;
-        capacity *= 2;
-    }
-    bool failed = std::ferror(file) != 0;
-    if (!standard) std::fclose(file);
-    if (failed) std::free(bytes);
-    return failed ? nullptr : bytes;
-}
-
 struct Printer {
     const char *path;
     const Options *options;
@@ -90,10 +70,10 @@ void print_finding(void *context, const morvane::Finding &finding) {
     auto &printer = *static_cast<Printer *>(context);
     int warning = finding.error ? -1 : warning_index(finding.name);
     if (warning >= 0 && printer.options->silenced[warning]) return;
-    std::printf("%s:%llu:%llu: %s: %s [%s]\n", printer.path,
-                static_cast<unsigned long long>(finding.line),
-                static_cast<unsigned long long>(finding.column),
-                finding.error ? "error" : "warning", finding.message, finding.name);
+    morvane::with_finding_line(printer.path, finding, [](const char *format, auto... arguments) {
+        std::printf(format, arguments...);
+        std::putchar('\n');
+    });
     printer.printed = true;
 }
 
@@ -104,7 +84,7 @@ int main(int argc, char **argv) {
     bool found = false, unreadable = false;
     for (int at = options.first_file; at < argc; at++) {
         std::size_t length = 0;
-        unsigned char *listing = read_whole_file(argv[at], length);
+        unsigned char *listing = morvane::read_whole_file(argv[at], length);
         if (listing == nullptr) {
             std::fprintf(stderr, "morvane-check: can't read %s\n", argv[at]);
             unreadable = true;

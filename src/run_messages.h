@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "check_listing.h"
 #include "core_io.h"
 
 namespace morvane {
@@ -52,6 +53,15 @@ template <typename Print>
 void with_line_not_read_back_message(std::uint64_t line_number, int body_offset, Print print) {
     print("Line %llu does not convert back into its record at byte %d of its body",
           static_cast<unsigned long long>(line_number), body_offset);
+}
+
+// Calls print(format, arguments) with a finding's line as morvane-check and
+// morvane-renum print it, PATH:LINE:COLUMN: SEVERITY: MESSAGE [NAME], without its line feed.
+template <typename Print>
+void with_finding_line(const char *path, const Finding &finding, Print print) {
+    print("%s:%llu:%llu: %s: %s [%s]", path, static_cast<unsigned long long>(finding.line),
+          static_cast<unsigned long long>(finding.column), finding.error ? "error" : "warning",
+          finding.message, finding.name);
 }
 
 } // namespace morvane

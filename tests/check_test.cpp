@@ -15,18 +15,9 @@ namespace {
 struct CheckCase {
     const char *name;
     std::string listing;
-    std::string printed; // "F" stands for the listing's path
+    std::string printed; // "F:" starting a line stands for the listing's path
     std::vector<std::string> options = {};
 };
-
-std::string with_path(const std::string &printed, const std::string &path) {
-    std::string result;
-    for (std::size_t at = 0; at < printed.size(); at++)
-        result += printed.compare(at, 2, "F:") == 0 && (at == 0 || printed[at - 1] == '\n')
-                      ? (at++, path + ":")
-                      : std::string(1, printed[at]);
-    return result;
-}
 
 const CheckCase CASES[] = {
     {"CleanListing", "10 PRINT \"HI\"\n20 GOTO 10\n", ""},

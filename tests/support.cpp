@@ -163,6 +163,15 @@ bool running_as_root() {
     return geteuid() == 0;
 }
 
+std::string with_path(const std::string &printed, const std::string &path) {
+    std::string result;
+    for (std::size_t at = 0; at < printed.size(); at++)
+        result += printed.compare(at, 2, "F:") == 0 && (at == 0 || printed[at - 1] == '\n')
+                      ? (at++, path + ":")
+                      : std::string(1, printed[at]);
+    return result;
+}
+
 SilencedStandardError::SilencedStandardError() : saved_(dup(2)) {
     int null = open("/dev/null", O_WRONLY);
     dup2(null, 2);

@@ -91,6 +91,10 @@ std::string source_path(const std::string &relative);
 
 bool running_as_root();
 
+// The findings as a program prints them, with each "F:" that starts a line
+// replaced by the path and a colon.
+std::string with_path(const std::string &printed, const std::string &path);
+
 // Sends standard error to /dev/null while it lives: for in-process runs of
 // conversions that are meant to fail many times over.
 class SilencedStandardError {

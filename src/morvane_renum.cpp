@@ -1,0 +1,140 @@
+// morvane-renum: puts a listing's lines in the machine's order and numbers
+// them anew, rewriting every line number their statements name; lines
+// without numbers and labels are numbered like the rest.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "renumber_listing.h"
+#include "run_files.h"
+#include "run_messages.h"
+#include "whole_file.h"
+
+namespace {
+
+struct Arguments {
+    morvane::RenumberOptions options;
+    const char *input;
+    const char *output;
+};
+
+[[noreturn]] void exit_usage(const char *problem, const char *name) {
+    if (problem != nullptr) std::fprintf(stderr, "morvane-renum: %s%s\n", problem, name);
+    std::fputs("usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n", stderr);
+    std::exit(2);
+}
+
+// A number from lowest to 65535, written in decimal digits alone.
+std::uint32_t number_or_exit(const char *option, const char *text, std::uint32_t lowest) {
+    std::uint32_t number = 0;
+    bool digits = *text != '\0';
+    for (const char *at = text; *at != '\0' && digits; at++) {
+        digits = *at >= '0' && *at <= '9' && number <= 65535;
+        number = number * 10 + static_cast<std::uint32_t>(*at - '0');
+    }
+    if (!digits || number < lowest || number > 65535) {
+        std::fprintf(stderr, "morvane-renum: %s takes a number from %u to 65535, not '%s'\n",
+                     option, lowest, text);
+        exit_usage(nullptr, "");
+    }
+    return number;
+}
+
+// --start, --step and --from, each as "--start N" or "--start=N", then the two files.
+Arguments read_arguments_or_exit(int argc, char **argv) {
+    Arguments arguments{};
+    const char *files[2] = {};
+    int file_count = 0;
+    bool options_end = false;
+    for (int at = 1; at < argc; at++) {
+        const char *argument = argv[at];
+        if (options_end || argument[0] != '-' || argument[1] == '\0') {
+            if (file_count == 2) exit_usage("one file too many: ", argument);
+            files[file_count++] = argument;
+            continue;
+        }
+        if (std::strcmp(argument, "--") == 0) {
+            options_end = true;
+            continue;
+        }
+        const char *names[] = {"--start", "--step", "--from"};
+        std::uint32_t *values[] = {&arguments.options.start, &arguments.options.step,
+                                   &arguments.options.from};
+        int option = -1;
+        const char *value = nullptr;
+        for (int i = 0; i < 3 && option < 0; i++) {
+            std::size_t length = std::strlen(names[i]);
+            if (std::strncmp(argument, names[i], length) != 0) continue;
+            if (argument[length] == '=')
+                value = argument + length + 1;
+            else if (argument[length] == '\0' && at + 1 < argc)
+                value = argv[++at];
+            else if (argument[length] != '\0')
+                continue;
+            option = i;
+        }
+        if (option < 0) exit_usage("unknown option ", argument);
+        if (value == nullptr) exit_usage("a number must follow ", argument);
+        *values[option] = number_or_exit(names[option], value, option == 1 ? 1 : 0);
+    }
+    if (file_count < 2) exit_usage(nullptr, "");
+    arguments.input = files[0];
+    arguments.output = files[1];
+    return arguments;
+}
+
+// The renumbered listing, gathered in memory: the output is written only
+// once the whole listing has been renumbered.
+struct Gathered {
+    unsigned char *bytes;
+    std::size_t length, capacity;
+};
+
+bool gather(void *context, const unsigned char *bytes, std::size_t size) {
+    auto &gathered = *static_cast<Gathered *>(context);
+    if (gathered.capacity - gathered.length < size) {
+        std::size_t capacity = gathered.capacity * 2 + size;
+        auto *grown = static_cast<unsigned char *>(std::realloc(gathered.bytes, capacity));
+        if (grown == nullptr) return false;
+        gathered.bytes = grown;
+        gathered.capacity = capacity;
+    }
+    std::memcpy(gathered.bytes + gathered.length, bytes, size);
+    gathered.length += size;
+    return true;
+}
+
+// Prints a finding on standard error as morvane-check prints it.
+void print_finding(void *context, const morvane::Finding &finding) {
+    morvane::with_finding_line(
+        static_cast<const char *>(context), finding,
+        [](const char *format, auto... arguments) { morvane::print_line(format, arguments...); });
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    using namespace morvane;
+    open_standard_streams();
+    Arguments arguments = read_arguments_or_exit(argc, argv);
+    std::size_t length = 0;
+    unsigned char *listing = read_whole_file(arguments.input, length);
+    if (listing == nullptr) {
+        std::fprintf(stderr, "morvane-renum: can't read %s\n", arguments.input);
+        return 1;
+    }
+    const char *name = std::strcmp(arguments.input, "-") == 0 ? "<stdin>" : arguments.input;
+    Gathered renumbered{nullptr, 0, 0};
+    RenumberOutcome outcome =
+        renumber_listing(listing, length, arguments.options, {gather, nullptr, &renumbered},
+                         {print_finding, const_cast<char *>(name)});
+    std::free(listing);
+    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
+        std::fprintf(stderr, "morvane-renum: not enough memory for %s\n", name);
+    bool written = outcome == RenumberOutcome::RENUMBERED &&
+                   write_whole_file(arguments.output, renumbered.bytes, renumbered.length);
+    std::free(renumbered.bytes);
+    if (outcome == RenumberOutcome::RENUMBERED && !written)
+        std::fprintf(stderr, "morvane-renum: can't write %s\n", arguments.output);
+    return written ? 0 : 1;
+}
