@@ -205,10 +205,12 @@ void classify(Renumber &renumber, ListingLine &line, Label &label) {
             "give it a lower number",
             static_cast<unsigned long long>(number));
     line.number = static_cast<std::uint32_t>(std::min<std::uint64_t>(number, HIGHEST_NUMBER));
-    int rest = digits;
-    while (is_blank(text.text[rest]))
-        rest++;
-    line.kind = is_line_end(text.text[rest]) ? LineKind::DELETION : LineKind::NUMBERED;
+    // A number alone, as typed on the machine; decided by the file's bytes, so
+    // that a line whose text a NUL byte cuts short is kept whole.
+    bool alone = true;
+    for (std::size_t at = line.kept; at < line.content_end && alone; at++)
+        alone = is_blank(renumber.listing[at]) || renumber.listing[at] == '\r';
+    line.kind = alone ? LineKind::DELETION : LineKind::NUMBERED;
 }
 
 // Takes a numbered line, or a number alone, as the line editor would.

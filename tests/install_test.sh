@@ -9,7 +9,8 @@ trap 'rm -rf "$prefix"' EXIT
 test -x "$prefix/bin/morvane" || { echo "no bin/morvane under the prefix"; exit 1; }
 test -x "$prefix/bin/morvane-list" || { echo "no bin/morvane-list under the prefix"; exit 1; }
 test -x "$prefix/bin/morvane-check" || { echo "no bin/morvane-check under the prefix"; exit 1; }
-for page in morvane.1 morvane-list.1 morvane-check.1; do
+test -x "$prefix/bin/morvane-renum" || { echo "no bin/morvane-renum under the prefix"; exit 1; }
+for page in morvane.1 morvane-list.1 morvane-check.1 morvane-renum.1; do
     test -f "$prefix/share/man/man1/$page" || { echo "no share/man/man1/$page"; exit 1; }
 done
 "$prefix/bin/morvane" "$source/examples/hello.bas" "$prefix/hello.img"
@@ -17,4 +18,6 @@ cmp "$prefix/hello.img" "$source/tests/expected/hello.img"
 "$prefix/bin/morvane-list" "$prefix/hello.img" "$prefix/hello.bas"
 cmp "$prefix/hello.bas" "$source/examples/hello.bas"
 "$prefix/bin/morvane-check" "$source/examples/hello.bas"
+"$prefix/bin/morvane-renum" "$source/examples/hello.bas" "$prefix/renumbered.bas"
+"$prefix/bin/morvane" "$prefix/renumbered.bas" "$prefix/renumbered.img"
 echo "installed binaries and manual pages; hello.bas converts and lists back as expected"

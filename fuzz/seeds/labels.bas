@@ -1,0 +1,13 @@
+@start
+  CLS
+  INPUT "GUESS";G
+
+  IF G<>N THEN @start
+  ON G GOSUB @a,@b:LIST @a-@b
+@a
+30 PRINT "GOTO 10":REM GOTO 10
+@b
+  DATA 10,GOTO 20
+10 GOTO A*10
+20
+10 RUN 30
