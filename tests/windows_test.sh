@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-compiles both programs for Windows with mingw-w64 and runs them
+# Cross-compiles the programs for Windows with mingw-w64 and runs them
 # under wine: every image and listing of the examples and of the shared
-# corpus must be byte-identical to the Linux build's, and so must the
+# corpus must be byte-identical to the Linux build's, as must each
+# listing renumbered with its findings, and so must the
 # usage text and the messages for a missing file and for one file named
 # twice.
 # usage: tests/windows_test.sh LINUX_BUILD_DIR
@@ -12,7 +13,7 @@ windows=build-windows
 cmake -S . -B "$windows" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
     -DMORVANE_TESTS=OFF -DMORVANE_WERROR=ON >/dev/null
-cmake --build "$windows" -j2 --target morvane morvane-list >/dev/null
+cmake --build "$windows" -j2 --target morvane morvane-list morvane-renum >/dev/null
 export WINEDEBUG=-all WINEPREFIX=$PWD/$windows/wine
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -44,6 +45,15 @@ for listing in "${listings[@]}"; do
         run "$PWD/$windows/morvane-list.exe" image.img windows.lst >/dev/null
         cmp -s "$work/linux.lst" "$work/windows.lst" || { echo "morvane-list differs on Windows: $listing"; failed=1; }
     fi
+    status=0
+    (cd "$work" && "$linux/morvane-renum" --step 5 in.bas linux.ren 2>linux.err) || status=$?
+    run "$PWD/$windows/morvane-renum.exe" --step 5 in.bas windows.ren >"$work/windows.err"
+    if ! cmp -s "$work/linux.err" "$work/windows.err" || [ "$status" != "$(cat "$work/status.txt")" ] ||
+        { [ "$status" = 0 ] && ! cmp -s "$work/linux.ren" "$work/windows.ren"; }; then
+        echo "morvane-renum differs on Windows: $listing"
+        failed=1
+    fi
+    rm -f "$work/linux.ren" "$work/windows.ren"
     count=$((count + 1))
 done
 # Messages: the usage text, a missing file, one file named twice.
@@ -57,5 +67,5 @@ check_message "Can't open input file missing.bas" "$PWD/$windows/morvane.exe" mi
 cp examples/hello.bas "$work/same.bas"
 check_message "Input and output are the same file .\\same.bas" "$PWD/$windows/morvane.exe" same.bas '.\same.bas'
 cmp -s examples/hello.bas "$work/same.bas" || { echo "the listing named twice was changed on Windows"; failed=1; }
-[ "$failed" = 0 ] && echo "$count listings: images, listings and messages on Windows are the Linux build's"
+[ "$failed" = 0 ] && echo "$count listings: images, listings, renumbered listings and messages on Windows are the Linux build's"
 exit "$failed"
