@@ -27,7 +27,10 @@ int convert_with_origins(const unsigned char *text, const std::size_t *origin, i
     auto tell = [&](CharsetProblemKind kind, int at, unsigned char first, unsigned char second) {
         if (problem != nullptr) problem(context, kind, origin[at], first, second);
     };
-    unsigned char pair[LINE_BUFFER_SIZE + SCAN_PADDING] = {};
+    // One character at a time goes through the converter's charset code,
+    // which looks at eight bytes at once: those after the pair are 0x00.
+    unsigned char pair[LINE_BUFFER_SIZE + SCAN_PADDING];
+    std::memset(pair, 0x00, 2 * SCAN_PADDING);
     int written = 0;
     for (int i = 0; i < length && text[i] != 0x00;) {
         unsigned char b = text[i];

@@ -434,8 +434,17 @@ bool write_bytes(Renumber &renumber, const void *bytes, std::size_t count) {
     return !renumber.write_failed;
 }
 
+// Writes the number's decimal digits; returns how many.
 int decimal(std::uint32_t number, char (&digits)[12]) {
-    return std::snprintf(digits, sizeof digits, "%u", number);
+    char reversed[12];
+    int count = 0;
+    do {
+        reversed[count++] = static_cast<char>('0' + number % 10);
+        number /= 10;
+    } while (number > 0);
+    for (int i = 0; i < count; i++)
+        digits[i] = reversed[count - 1 - i];
+    return count;
 }
 
 // The number a reference stands for now, or NO_LINE to leave it as written.
