@@ -1,14 +1,20 @@
 // Drives morvane.html in headless Chromium as a user would, and compares
 // every image and listing it offers with what the command-line programs
 // write for the same input. Any difference fails the test.
-// usage: node web/browser_test.mjs PAGE MORVANE MORVANE_LIST SOURCE_DIR [SCREENSHOT]
+// usage: node web/browser_test.mjs PAGE MORVANE MORVANE_LIST SOURCE_DIR [SCREENSHOT_DIR]
+// (morvane-check and morvane-renum are taken from MORVANE's folder; the
+// screenshots for the README are written to SCREENSHOT_DIR when given)
 import { chromium } from 'playwright-core';
+import { createRequire } from 'node:module';
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 
-const [pagePath, morvane, morvaneList, sourceDir, screenshot] = process.argv.slice(2);
+const [pagePath, morvane, morvaneList, sourceDir, screenshots] = process.argv.slice(2);
+const morvaneCheck = path.join(path.dirname(morvane), 'morvane-check');
+const morvaneRenum = path.join(path.dirname(morvane), 'morvane-renum');
+const axePath = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'morvane-web-'));
 let passed = 0;
 let failed = 0;
@@ -122,6 +128,211 @@ async function listFile(context, image) {
   await page.close();
 }
 
+// Runs axe-core on the page as it stands; any serious or critical violation fails.
+async function accessible(page, state) {
+  if (!(await page.evaluate(() => typeof axe !== 'undefined'))) await page.addScriptTag({ path: axePath });
+  const violations = await page.evaluate(async () => (await axe.run(document, { resultTypes: ['violations'] }))
+    .violations.filter((v) => v.impact === 'serious' || v.impact === 'critical')
+    .map((v) => `${v.id} (${v.nodes.length})`));
+  check(violations.length === 0, `axe-core finds nothing serious ${state}: ${violations.join(', ')}`);
+}
+
+const editorText = (page) => page.inputValue('#listing-text');
+const findings = (page) => page.$$eval('#findings li[data-line]', (items) => items.map((li) => ({
+  ...li.dataset, text: li.textContent })));
+
+// Types the text as a user would and waits for the findings to follow it.
+async function typeListing(page, text) {
+  await page.fill('#listing-text', '');
+  await page.focus('#listing-text');
+  await page.keyboard.insertText(text);
+  const typed = Date.now();
+  await page.waitForFunction(() => document.querySelector('#findings li') !== null &&
+    document.getElementById('findings').dataset.version === document.getElementById('listing-text').dataset.version);
+  return Date.now() - typed;
+}
+
+// Drops a file on the page as a file manager would.
+async function dropFile(page, name, bytes) {
+  await page.evaluate(([fileName, data]) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(data)], fileName));
+    document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  }, [name, Array.from(bytes)]);
+}
+
+// Point 3: findings as typed, equal to morvane-check's, each leading to its place.
+async function findingsAsTyped(context) {
+  const page = await freshPage(context);
+  const text = '10 SCORE=1\n30 GOTO 20\n20 PRINT\n\n40 A$="\u6f22"\n';
+  const waited = await typeListing(page, text);
+  console.log(`findings shown ${waited} ms after the last keystroke`);
+  check(waited < 1000, `findings follow typing at once (${waited} ms)`);
+  const file = path.join(work, 'problems.bas');
+  fs.writeFileSync(file, '10 SCORE=1\n30 GOTO 20\n20 PRINT\n\n');
+  const expected = spawnSync(path.resolve(morvaneCheck), ['problems.bas'], { cwd: work }).stdout.toString()
+    .split('\n').filter((l) => l).map((l) => l.replace(/^problems\.bas:/, ''));
+  const shown = await findings(page);
+  const described = shown.map((f) => `${f.line}:${f.column}: ${f.severity}: ${f.text.replace(/^\d+:\d+: \w+: /, '')}`);
+  expected.push('5:8: error: The character \u6f22 (U+6F22) at line 5, column 8 is not in the target character set [charset]');
+  check(JSON.stringify(described) === JSON.stringify(expected), `findings equal morvane-check's: ${described.join(' | ')}`);
+  check(shown.map((f) => f.name).join() === 'keyword-in-name,missing-target,line-order,empty-line,charset', 'findings carry their names');
+  await page.click('#findings li[data-name="line-order"] button');
+  const caret = await page.$eval('#listing-text', (t) => [t.selectionStart, document.activeElement === t]);
+  check(caret[0] === text.indexOf('20 PRINT') && caret[1], `a finding puts the caret at its line and column (${caret})`);
+  check(await page.$('.gutter .mark.error') !== null, 'a line with an error is marked in the margin');
+  await accessible(page, 'with findings');
+  await typeListing(page, '');
+  check((await page.textContent('#findings')) === 'no problems found', 'an empty listing has no problems');
+  await page.close();
+}
+
+// Point 4 and 2: a summary, every byte tied to its line and kind, the caret's record highlighted.
+async function imageLinkedToLines(context) {
+  const page = await freshPage(context);
+  await typeListing(page, '10 SCORE=1\n20 GOTO 10\n');
+  await page.focus('#listing-text');
+  await page.keyboard.press('Control+Enter');
+  await page.waitForFunction(() => document.getElementById('summary').textContent !== '');
+  check((await page.textContent('#summary')) === '2 lines, 48 bytes, program.img', `summary: ${await page.textContent('#summary')}`);
+  const bytes = await page.$$eval('#image-hex span[data-kind]', (spans) => spans.map((s) => `${s.dataset.kind}:${s.dataset.line || ''}`));
+  const expected = [...Array(16).fill('header:'), ...Array(4).fill('head:10'),
+    'text:10', 'text:10', 'token:10', 'text:10', 'token:10', 'text:10', 'end:10',
+    ...Array(4).fill('head:20'), 'token:20', 'text:20', 'text:20', 'text:20', 'end:20', ...Array(12).fill('trailer:')];
+  check(JSON.stringify(bytes) === JSON.stringify(expected), `each byte with its kind and line (SCORE as S C OR E): ${bytes.join(' ')}`);
+  await page.hover('#image-hex span[data-offset="22"]');
+  check((await page.getAttribute('#image-hex span[data-offset="22"]', 'title')) === 'token OR (line 10)', 'hovering a token names it');
+  await page.focus('#listing-text');
+  await page.keyboard.press('Control+End');
+  await page.keyboard.press('ArrowUp');
+  const current = await page.$$eval('#image-hex .current', (spans) => spans.map((s) => s.dataset.line));
+  check(current.length === 9 && current.every((l) => l === '20'), `the caret's line's record is highlighted (${current})`);
+  await accessible(page, 'with an image');
+  await page.close();
+}
+
+// Point 5: renumbering as morvane-renum does it, undone with one click; a refusal shown as findings.
+async function renumbering(context) {
+  const page = await freshPage(context);
+  const text = '20 GOTO 10\n10 PRINT\n20 GOTO 10:GOSUB 15\n';
+  fs.writeFileSync(path.join(work, 'renum.bas'), text);
+  const expected = spawnSync(path.resolve(morvaneRenum), ['--start', '100', '--step', '5', 'renum.bas', '-'], { cwd: work }).stdout.toString();
+  await typeListing(page, text);
+  await page.fill('#renumber-start', '100');
+  await page.fill('#renumber-step', '5');
+  await page.click('#renumber');
+  check((await editorText(page)) === expected, `renumbered as morvane-renum does: ${JSON.stringify(await editorText(page))}`);
+  check((await findings(page)).map((f) => f.name).join() === 'replaced-line,missing-target', 'renumbering tells its warnings');
+  await page.click('#undo');
+  check((await editorText(page)) === text, 'undo brings the text before renumbering back');
+  await typeListing(page, 'GOTO @nowhere\n');
+  await page.click('#renumber');
+  const refused = await findings(page);
+  check(refused.length === 1 && refused[0].name === 'unknown-label' && refused[0].line === '1' && refused[0].column === '6',
+    `a refusal is shown as a finding: ${JSON.stringify(refused)}`);
+  check((await editorText(page)) === 'GOTO @nowhere\n', 'a refusal leaves the text');
+  await page.close();
+}
+
+// Point 1 and 2: nothing typed is lost; files go where they belong.
+async function nothingLost(context) {
+  const page = await freshPage(context);
+  const nihongo = path.join(sourceDir, 'examples', 'nihongo.bas');
+  await page.setInputFiles('#listing-file', nihongo);
+  await page.waitForFunction(() => document.getElementById('listing-text').value.includes('PRINT'));
+  const asShiftJis = await editorText(page);
+  await page.selectOption('#encoding', 'utf-8');
+  check((await editorText(page)) !== asShiftJis, 'an unedited file is decoded anew when Encoding changes');
+  await page.selectOption('#encoding', 'shift_jis');
+  check((await editorText(page)) === asShiftJis, 'and back');
+  await page.focus('#listing-text');
+  await page.keyboard.press('Control+End');
+  await page.keyboard.insertText('999 END\n');
+  const edited = await editorText(page);
+  await page.selectOption('#encoding', 'utf-8');
+  check((await editorText(page)) === edited, 'edited text stays when Encoding changes');
+  await page.waitForTimeout(400);
+  await page.reload();
+  check((await editorText(page)) === edited, 'edited text survives a reload');
+
+  const hello = cli(morvane, copyIn(path.join(sourceDir, 'examples', 'hello.bas')), 'hello.img');
+  const helloImage = path.join(work, 'hello.img');
+  fs.writeFileSync(helloImage, hello.output);
+  const helloListing = cli(morvaneList, helloImage, 'hello.lst');
+  await page.setInputFiles('#listing-file', helloImage);
+  await page.waitForFunction(() => document.getElementById('listing-view').textContent !== '');
+  check((await editorText(page)) === edited, 'an image chosen as a listing leaves the editor alone');
+  check(Buffer.compare((await download(page, 'listing-download')).bytes, helloListing.output) === 0, 'an image chosen as a listing is listed');
+  await page.evaluate(() => { document.getElementById('listing-view').textContent = ''; });
+  await dropFile(page, 'dropped.img', hello.output);
+  await page.waitForFunction(() => document.getElementById('listing-view').textContent !== '');
+  check((await editorText(page)) === edited, 'an image dropped leaves the editor alone');
+  check((await download(page, 'listing-download')).name === 'dropped.bas', 'an image dropped is listed');
+  await dropFile(page, 'dropped.bas', fs.readFileSync(path.join(sourceDir, 'examples', 'hello.bas')));
+  await page.waitForFunction((before) => document.getElementById('listing-text').value !== before, edited);
+  check((await editorText(page)) === fs.readFileSync(path.join(sourceDir, 'examples', 'hello.bas'), 'latin1'), 'a listing dropped goes to the editor');
+  await page.click('#undo');
+  check((await editorText(page)) === edited, 'undo brings back the text a dropped listing replaced');
+  await accessible(page, 'after listing an image');
+  await page.close();
+}
+
+// Point 7: at 375 px nothing is cut off; screenshots for the README.
+async function smallScreen(context) {
+  for (const [width, name] of [[900, 'morvane-page.png'], [375, 'morvane-page-375.png']]) {
+    const page = await freshPage(context);
+    await page.setViewportSize({ width, height: 1000 });
+    await page.setInputFiles('#listing-file', path.join(sourceDir, 'examples', 'nihongo.bas'));
+    await page.waitForFunction(() => document.getElementById('listing-text').value !== '');
+    await page.click('#convert');
+    await page.waitForFunction(() => document.querySelector('#findings li') !== null);
+    const overflow = await page.evaluate(() => document.documentElement.scrollWidth - document.documentElement.clientWidth);
+    check(overflow <= 0, `at ${width} px the page does not scroll sideways (${overflow} px too wide)`);
+    await accessible(page, `at ${width} px`);
+    if (screenshots) await page.screenshot({ path: path.join(screenshots, name), fullPage: true });
+    await page.close();
+  }
+}
+
+// Point 6: a 20 MB listing shows its result within 2 s.
+async function largeListing(context) {
+  const statement = `PRINT "${'A'.repeat(270)}":A=A+1:IF A>10 THEN GOSUB 10`;
+  const lines = [];
+  for (let number = 1; number <= 65535; number++) lines.push(`${number} ${statement}\n`);
+  const file = path.join(work, 'large.bas');
+  fs.writeFileSync(file, lines.join(''));
+  const size = fs.statSync(file).size;
+  const page = await freshPage(context);
+  const opening = Date.now();
+  await page.setInputFiles('#listing-file', file);
+  await page.waitForFunction(() => document.getElementById('listing-text').value.length > 1000000, null, { timeout: 60000 });
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
+  console.log(`a ${(size / 1e6).toFixed(1)} MB listing opened and shown in the editor in ${Date.now() - opening} ms`);
+  const started = Date.now();
+  await page.click('#convert');
+  await page.waitForFunction(() => document.getElementById('summary').textContent !== '', null, { timeout: 60000 });
+  const took = Date.now() - started;
+  console.log(`a ${(size / 1e6).toFixed(1)} MB listing converted and shown in ${took} ms`);
+  check(took < 2000, `a ${(size / 1e6).toFixed(1)} MB listing shows within 2 s (${took} ms)`);
+  check((await page.textContent('#summary')).startsWith('65535 lines, '), 'its summary');
+  const answered = Date.now();
+  await page.evaluate(() => document.getElementById('image-hex').scrollTop = 1e6);
+  check(Date.now() - answered < 2000, `the page answers after the result (${Date.now() - answered} ms)`);
+  check(await page.$('#image-hex span[data-kind]') !== null, 'the hex dump shows the part in view');
+  const built = await page.$$eval('#image-hex span', (spans) => spans.length);
+  check(built < 20000, `only what is in view is built (${built} elements)`);
+  await page.close();
+}
+
+async function workbench(context) {
+  await findingsAsTyped(context);
+  await imageLinkedToLines(context);
+  await renumbering(context);
+  await nothingLost(context);
+  await smallScreen(context);
+  await largeListing(context);
+}
+
 const browser = await chromium.launch({
   executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
   args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -187,15 +398,7 @@ const notImage = path.join(work, 'notes.txt');
 fs.writeFileSync(notImage, 'just some notes\n');
 for (const image of [...images, broken, notImage]) await listFile(context, image);
 
-if (screenshot) {
-  const page = await freshPage(context);
-  await page.setViewportSize({ width: 900, height: 1000 });
-  await page.setInputFiles('#listing-file', path.join(sourceDir, 'examples', 'nihongo.bas'));
-  await page.click('#convert');
-  await page.waitForFunction(() => document.getElementById('image-hex').textContent !== '');
-  await page.screenshot({ path: screenshot, fullPage: true });
-  await page.close();
-}
+await workbench(context);
 
 await browser.close();
 fs.rmSync(work, { recursive: true, force: true });

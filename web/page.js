@@ -1,10 +1,23 @@
 'use strict';
-// The page around the WebAssembly core: files in, bytes through the core,
-// results out as a hex dump, a listing and downloads.
+// The page around the WebAssembly core: a listing edited in the page or
+// opened from a file, checked as it is typed, converted into an image shown
+// byte by byte beside its lines, renumbered; images listed back.
 
 const element = (id) => document.getElementById(id);
+const editor = element('listing-text');
 let core = null;
 const coreReady = createMorvane().then((m) => (core = m));
+
+// Listings larger than this are checked only when converted, not as typed.
+const CHECK_AS_TYPED_LIMIT = 2 * 1024 * 1024;
+// Above this the editor's own undo is left alone: replacing its text
+// through it would take seconds.
+const NATIVE_UNDO_LIMIT = 1024 * 1024;
+const STORAGE_KEY = 'morvane:listing:' + location.pathname;
+const STORAGE_LIMIT = 2 * 1024 * 1024;
+const IMAGE_LEAD_IN = 0xd3;
+
+// --- Characters ---
 
 // The two-byte characters the target set can show, by code point. Each
 // Shift_JIS code the converter takes is decoded by the browser; keyboards
@@ -19,54 +32,91 @@ for (const [code, forms] of [[0x8160, [0x301c, 0xff5e]], [0x817c, [0x2212, 0xff0
 }
 
 // Turns text into Shift_JIS, or throws an Error naming the first character
-// the target set lacks, with its place.
-function toShiftJis(text) {
-  const bytes = [];
+// the target set lacks, with its place (error.line, error.column). Given a
+// list of problems instead, adds each such character to it and puts a
+// character of the set in its place, so that the rest can still be checked.
+function toShiftJis(text, problems = null) {
+  const bytes = new Uint8Array(text.length * 2);
+  let length = 0;
   let line = 1;
   let column = 1;
   for (const character of text) {
     const point = character.codePointAt(0);
-    if (point < 0x80) bytes.push(point);
-    else if (point >= 0xff61 && point <= 0xff9f) bytes.push(point - 0xff61 + 0xa1);
-    else if (SHIFT_JIS_OF.has(point)) bytes.push(SHIFT_JIS_OF.get(point) >> 8, SHIFT_JIS_OF.get(point) & 0xff);
-    else {
+    if (point < 0x80) bytes[length++] = point;
+    else if (point >= 0xff61 && point <= 0xff9f) bytes[length++] = point - 0xff61 + 0xa1;
+    else if (SHIFT_JIS_OF.has(point)) {
+      bytes[length++] = SHIFT_JIS_OF.get(point) >> 8;
+      bytes[length++] = SHIFT_JIS_OF.get(point) & 0xff;
+    } else {
       const name = 'U+' + point.toString(16).toUpperCase().padStart(4, '0');
-      throw new Error(`The character ${character} (${name}) at line ${line}, column ${column} is not in the target character set`);
+      const error = new Error(`The character ${character} (${name}) at line ${line}, column ${column} is not in the target character set`);
+      Object.assign(error, { line, column });
+      if (!problems) throw error;
+      problems.push({ line, column, severity: 'error', name: 'charset', message: error.message });
+      bytes[length++] = TWO_BYTE_CHARACTERS[0] >> 8;
+      bytes[length++] = TWO_BYTE_CHARACTERS[0] & 0xff;
     }
     if (character === '\n') { line++; column = 1; } else column++;
   }
-  return new Uint8Array(bytes);
+  return bytes.slice(0, length);
 }
 
-// Runs a core entry on the bytes: its exit status, its output, its messages.
+const startsLikeImage = (bytes) => bytes.length >= 10 && bytes.slice(0, 10).every((b) => b === IMAGE_LEAD_IN);
+
+// --- The core ---
+
+function copyIn(bytes) {
+  const data = core._malloc(Math.max(bytes.length, 1));
+  core.HEAPU8.set(bytes, data);
+  return data;
+}
+
+function resultBytes() {
+  const start = core._result_bytes();
+  return core.HEAPU8.slice(start, start + core._result_length());
+}
+
+// Runs a conversion or a listing: its exit status, its output, its message.
 function runCore(entry, name, bytes) {
   const namePointer = core._malloc(core.lengthBytesUTF8(name) + 1);
   core.stringToUTF8(name, namePointer, core.lengthBytesUTF8(name) + 1);
-  const data = core._malloc(Math.max(bytes.length, 1));
-  core.HEAPU8.set(bytes, data);
+  const data = copyIn(bytes);
   const status = core['_' + entry](namePointer, data, bytes.length);
-  const start = core._result_bytes();
-  const output = core.HEAPU8.slice(start, start + core._result_length());
+  const output = resultBytes();
   core._free(data);
   core._free(namePointer);
   return { status, output, message: core.UTF8ToString(core._result_message()) };
 }
 
-// Sixteen bytes a row, with offsets and the printable ones shown, as xxd shows them.
-function hexDump(bytes) {
-  const rows = [];
-  for (let at = 0; at < bytes.length; at += 16) {
-    const row = bytes.slice(at, at + 16);
-    let hex = '';
-    for (let i = 0; i < 16; i++) {
-      hex += i < row.length ? row[i].toString(16).padStart(2, '0') : '  ';
-      if (i % 2 === 1) hex += ' ';
-    }
-    const text = Array.from(row, (b) => (b >= 0x20 && b < 0x7f ? String.fromCharCode(b) : '.')).join('');
-    rows.push(`${at.toString(16).padStart(8, '0')}: ${hex} ${text}`);
-  }
-  return rows.join('\n');
+// The findings the core told, as the checker names them.
+function coreFindings() {
+  return core.UTF8ToString(core._findings_text()).split('\n').filter((l) => l !== '').map((l) => {
+    const [line, column, severity, name, ...message] = l.split('\t');
+    return { line: Number(line), column: Number(column), severity, name, message: message.join('\t') };
+  });
 }
+
+function checkBytes(bytes) {
+  const data = copyIn(bytes);
+  core._check_listing_bytes(data, bytes.length);
+  core._free(data);
+  return coreFindings();
+}
+
+function renumberBytes(bytes, start, step) {
+  const data = copyIn(bytes);
+  const status = core._renumber_listing_bytes(data, bytes.length, start, step);
+  core._free(data);
+  return { status, output: resultBytes(), findings: coreFindings() };
+}
+
+let tokenNames = null;
+function tokenName(byte) {
+  if (!tokenNames) tokenNames = Array.from({ length: 256 }, (_, b) => core.UTF8ToString(core._token_name_of(b)));
+  return tokenNames[byte];
+}
+
+// --- Downloads ---
 
 function offerDownload(link, bytes, name) {
   if (link.href) URL.revokeObjectURL(link.href);
@@ -85,8 +135,11 @@ function renamed(fileName, extension, fallback) {
   return (dot > 0 ? fileName.slice(0, dot) : fileName) + extension;
 }
 
+// --- The editor's text: opened files, encodings, undo, kept across reloads ---
+
 // The listing file last opened: its bytes, and the text shown for it.
 let opened = null;
+const undoStack = [];
 
 function detectEncoding(bytes) {
   if (bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) return 'utf-8';
@@ -99,47 +152,456 @@ function detectEncoding(bytes) {
   }
 }
 
-function showOpenedListing() {
+function decodeOpened() {
   const choice = element('encoding').value;
   opened.encoding = choice === 'auto' ? detectEncoding(opened.bytes) : choice;
-  element('listing-text').value = new TextDecoder(opened.encoding).decode(opened.bytes);
-  opened.text = element('listing-text').value; // as the text area keeps it
+  return new TextDecoder(opened.encoding).decode(opened.bytes);
+}
+
+const editedSinceOpened = () => !opened || editor.value !== opened.text;
+
+function keepText() {
+  try {
+    // Browsers keep about 5 MB a page; a larger text is not even tried.
+    if (editor.value.length > STORAGE_LIMIT) throw new RangeError('too large to keep');
+    localStorage.setItem(STORAGE_KEY, editor.value);
+    element('editor-help').dataset.kept = 'yes';
+  } catch {
+    // Too large for the browser's storage: the old copy must not come back instead.
+    try { localStorage.removeItem(STORAGE_KEY); } catch { /* storage unavailable */ }
+    element('editor-help').dataset.kept = 'no';
+  }
+}
+
+// Puts new text in the editor so that one click on Undo (or the editor's own
+// undo, for text of ordinary size) brings the old text back.
+function replaceText(text) {
+  undoStack.push({ text: editor.value, opened });
+  element('undo').disabled = false;
+  let replaced = false;
+  if (text.length < NATIVE_UNDO_LIMIT && editor.value.length < NATIVE_UNDO_LIMIT) {
+    editor.focus();
+    editor.select();
+    replaced = document.execCommand('insertText', false, text) && editor.value === text;
+  }
+  if (!replaced) editor.value = text;
+  editor.setSelectionRange(0, 0);
+  editor.scrollTop = 0;
+  keepText();
+}
+
+element('undo').addEventListener('click', () => {
+  const last = undoStack.pop();
+  if (!last) return;
+  editor.value = last.text;
+  opened = last.opened;
+  element('undo').disabled = undoStack.length === 0;
+  keepText();
+  textChanged();
+});
+
+async function openListing(name, bytes) {
+  if (startsLikeImage(bytes)) {
+    await listImage(name, bytes);
+    element('list-message').scrollIntoView({ block: 'nearest' });
+    return;
+  }
+  const previous = opened;
+  opened = { name, bytes };
+  const text = decodeOpened();
+  replaceText(text);
+  undoStack[undoStack.length - 1].opened = previous;
+  opened.text = editor.value; // as the text area keeps it
+  textChanged();
 }
 
 element('listing-file').addEventListener('change', async (event) => {
   const file = event.target.files[0];
   if (!file) return;
-  opened = { name: file.name, bytes: new Uint8Array(await file.arrayBuffer()) };
-  showOpenedListing();
+  await openListing(file.name, new Uint8Array(await file.arrayBuffer()));
+  event.target.value = '';
 });
 
+// A file opened and not edited since is decoded anew; typed or edited text stays.
 element('encoding').addEventListener('change', () => {
-  if (opened) showOpenedListing();
+  if (!opened || editedSinceOpened()) return;
+  editor.value = decodeOpened();
+  opened.text = editor.value;
+  keepText();
+  textChanged();
 });
 
 // The bytes to convert: a Shift_JIS file's own while its text is unchanged,
 // else the text turned into Shift_JIS.
 function listingBytes() {
-  const text = element('listing-text').value;
-  if (opened && opened.encoding === 'shift_jis' && text === opened.text) return opened.bytes;
-  return toShiftJis(text);
+  if (opened && opened.encoding === 'shift_jis' && !editedSinceOpened()) return opened.bytes;
+  return toShiftJis(editor.value);
 }
 
-element('convert').addEventListener('click', async () => {
+// --- Findings ---
+
+let findingsTimer = 0;
+
+function caretTo(line, column) {
+  const lines = editor.value.split('\n');
+  let offset = 0;
+  for (let i = 0; i < line - 1 && i < lines.length; i++) offset += lines[i].length + 1;
+  const inLine = Array.from(lines[line - 1] || '').slice(0, column - 1).join('').length;
+  editor.focus();
+  editor.setSelectionRange(offset + inLine, offset + inLine);
+  const lineHeight = parseFloat(getComputedStyle(editor).lineHeight);
+  const top = (line - 1) * lineHeight;
+  if (top < editor.scrollTop || top > editor.scrollTop + editor.clientHeight - lineHeight) {
+    editor.scrollTop = Math.max(0, top - editor.clientHeight / 3);
+  }
+  editor.scrollIntoView({ block: 'nearest' });
+  showCurrentLine();
+  drawMarks();
+}
+
+let marked = [];
+
+function drawMarks() {
+  const marks = element('gutter-marks');
+  const lineHeight = parseFloat(getComputedStyle(editor).lineHeight);
+  const paddingTop = parseFloat(getComputedStyle(editor).paddingTop) + 1;
+  marks.style.transform = `translateY(${paddingTop - editor.scrollTop}px)`;
+  marks.replaceChildren(...marked.slice(0, 2000).map(({ line, severity }) => {
+    const mark = document.createElement('div');
+    mark.className = 'mark ' + severity;
+    mark.style.top = `${(line - 1) * lineHeight}px`;
+    mark.style.height = `${lineHeight}px`;
+    mark.textContent = severity === 'error' ? '!' : '·';
+    return mark;
+  }));
+}
+editor.addEventListener('scroll', () => {
+  const marks = element('gutter-marks');
+  const paddingTop = parseFloat(getComputedStyle(editor).paddingTop) + 1;
+  marks.style.transform = `translateY(${paddingTop - editor.scrollTop}px)`;
+});
+
+function showFindings(findings) {
+  const list = element('findings');
+  const byLine = new Map();
+  for (const f of findings) if (byLine.get(f.line) !== 'error') byLine.set(f.line, f.severity);
+  marked = Array.from(byLine, ([line, severity]) => ({ line, severity }));
+  drawMarks();
+  if (findings.length === 0) {
+    const none = document.createElement('li');
+    none.className = 'none';
+    none.textContent = 'no problems found';
+    list.replaceChildren(none);
+    return;
+  }
+  list.replaceChildren(...findings.slice(0, 1000).map((f) => {
+    const item = document.createElement('li');
+    Object.assign(item.dataset, { line: f.line, column: f.column, severity: f.severity, name: f.name });
+    const button = document.createElement('button');
+    button.type = 'button';
+    button.textContent = `${f.line}:${f.column}: ${f.severity}: ${f.message} [${f.name}]`;
+    button.addEventListener('click', () => caretTo(f.line, f.column));
+    item.append(button);
+    return item;
+  }));
+}
+
+// The checker's findings for the editor's text; a character the page cannot
+// put into Shift_JIS is one, at its place.
+async function checkText() {
+  await coreReady;
+  const version = editor.dataset.version;
+  const problems = [];
+  const bytes = opened && opened.encoding === 'shift_jis' && !editedSinceOpened()
+    ? opened.bytes : toShiftJis(editor.value, problems);
+  const all = checkBytes(bytes).concat(problems);
+  all.sort((a, b) => a.line - b.line || a.column - b.column);
+  showFindings(all);
+  element('findings').dataset.version = version;
+}
+
+// Each change of the text counts, so that the findings can say which text they are for.
+let textVersion = 0;
+
+function textChanged() {
+  editor.dataset.version = String(++textVersion);
+  clearTimeout(findingsTimer);
+  if (editor.value.length <= CHECK_AS_TYPED_LIMIT) findingsTimer = setTimeout(checkText, 250);
+  showCurrentLine();
+}
+
+let keepTimer = 0;
+editor.addEventListener('input', () => {
+  clearTimeout(keepTimer);
+  keepTimer = setTimeout(keepText, 300);
+  textChanged();
+});
+
+// --- The image, byte by byte ---
+
+const KIND_NAMES = ['header', 'head', 'token', 'text', 'end', 'trailer'];
+const [HEADER, HEAD, TOKEN, TEXT, END, TRAILER] = KIND_NAMES.keys();
+const TOKEN_DATA = 0x83;
+const TOKEN_REM = 0x8e;
+const CONTROL_ESCAPE = 0x14;
+
+// An image's records: where each starts, found by their ends alone, so that
+// a large image is ready at once; what each byte is comes when it is shown.
+function describeImage(bytes) {
+  const starts = [];
+  const recordOf = new Map();
+  let at = 16;
+  while (at + 4 < bytes.length && bytes[at] === 0xff && bytes[at + 1] === 0xff) {
+    const end = bytes.indexOf(0, at + 4);
+    if (end < 0) break;
+    starts.push(at);
+    const line = bytes[at + 2] | (bytes[at + 3] << 8);
+    if (!recordOf.has(line)) recordOf.set(line, at);
+    at = end + 1;
+  }
+  return { bytes, starts: Int32Array.from(starts), recordsEnd: at, recordOf, records: starts.length, described: new Map() };
+}
+
+let isToken = null;
+
+// What each byte of one record is, as the tokenizer wrote it: the head, then
+// tokens and text (strings, remarks and DATA items are text), then its end.
+function describeRecord(image, index) {
+  if (image.described.has(index)) return image.described.get(index);
+  if (!isToken) isToken = Uint8Array.from({ length: 256 }, (_, b) => (b >= 0x80 && tokenName(b) !== '' ? 1 : 0));
+  const { bytes } = image;
+  const start = image.starts[index];
+  const end = bytes.indexOf(0, start + 4);
+  const kinds = new Uint8Array(end - start + 1).fill(TEXT);
+  kinds.fill(HEAD, 0, 4);
+  kinds[end - start] = END;
+  let quoted = false; let remark = false; let data = false;
+  for (let at = start + 4; at < end; at++) {
+    const b = bytes[at];
+    if (remark || quoted && b !== 0x22) continue;
+    if (b === 0x22) quoted = !quoted;
+    else if (data) data = b !== 0x3a;
+    else if (b === CONTROL_ESCAPE) at++;
+    else if (isToken[b]) {
+      kinds[at - start] = TOKEN;
+      remark = b === TOKEN_REM;
+      data = b === TOKEN_DATA;
+    }
+  }
+  const record = { start, line: bytes[start + 2] | (bytes[start + 3] << 8), kinds };
+  if (image.described.size > 5000) image.described.clear();
+  image.described.set(index, record);
+  return record;
+}
+
+// The kind of the byte at an offset, and the BASIC line of its record (-1 outside records).
+function byteAt(image, at) {
+  if (at < 16) return { kind: HEADER, line: -1, place: at };
+  if (at >= image.recordsEnd) return { kind: TRAILER, line: -1, place: at - image.recordsEnd };
+  let low = 0;
+  let high = image.starts.length - 1;
+  while (low < high) {
+    const middle = (low + high + 1) >> 1;
+    if (image.starts[middle] <= at) low = middle; else high = middle - 1;
+  }
+  const record = describeRecord(image, low);
+  return { kind: record.kinds[at - record.start], line: record.line, place: at - record.start };
+}
+
+function byteTitle(image, at) {
+  const b = image.bytes[at];
+  const { kind, line, place } = byteAt(image, at);
+  switch (kind) {
+    case HEADER: return 'header';
+    case TRAILER: return 'trailer';
+    case END: return `end of line ${line}`;
+    case TOKEN: return `token ${tokenName(b)} (line ${line})`;
+    case HEAD: return place < 2 ? `start of line ${line}` : `line number ${line}, ${place === 2 ? 'low' : 'high'} byte`;
+    default: {
+      const shown = b >= 0x20 && b < 0x7f ? ` '${String.fromCharCode(b)}'` : '';
+      return `character 0x${b.toString(16).padStart(2, '0').toUpperCase()}${shown} (line ${line})`;
+    }
+  }
+}
+
+let image = null;
+let currentLine = -1;
+let rowHeight = 0;
+const BYTES_A_ROW = 16;
+
+function hexRow(at) {
+  const row = document.createElement('div');
+  row.className = 'hex-row';
+  const offset = document.createElement('span');
+  offset.className = 'offset';
+  offset.textContent = at.toString(16).padStart(8, '0') + ': ';
+  row.append(offset);
+  let text = ' ';
+  for (let i = 0; i < BYTES_A_ROW; i++) {
+    const b = image.bytes[at + i];
+    if (at + i >= image.bytes.length) { row.append('   '); continue; }
+    const byte = document.createElement('span');
+    const described = byteAt(image, at + i);
+    const kind = KIND_NAMES[described.kind];
+    byte.className = 'k-' + kind + (described.line === currentLine && currentLine >= 0 ? ' current' : '');
+    byte.dataset.kind = kind;
+    if (described.line >= 0) byte.dataset.line = described.line;
+    byte.dataset.offset = at + i;
+    byte.textContent = b.toString(16).padStart(2, '0');
+    row.append(byte, ' ');
+    text += b >= 0x20 && b < 0x7f ? String.fromCharCode(b) : '.';
+  }
+  row.append(text);
+  return row;
+}
+
+// Browsers draw no element taller than about 33 million pixels: a taller
+// dump is scrolled through in proportion instead of row by row.
+const TALLEST_ROOM = 8000000;
+
+// How the box's scroll position maps to rows: the first row in view for a
+// scroll position, and the scroll position that shows a row.
+function hexScale(box, rows) {
+  const full = rows * rowHeight;
+  if (full <= TALLEST_ROOM) return { room: full, rowAt: (top) => top / rowHeight, topOf: (row) => row * rowHeight };
+  const perPixel = Math.max(0, rows - box.clientHeight / rowHeight) / (TALLEST_ROOM - box.clientHeight);
+  return { room: TALLEST_ROOM, rowAt: (top) => top * perPixel, topOf: (row) => row / perPixel };
+}
+
+// Builds the rows in view and a few around them; the rest is empty room.
+function drawHex() {
+  const box = element('image-hex');
+  if (!image) { box.replaceChildren(); return; }
+  const rows = Math.ceil(image.bytes.length / BYTES_A_ROW);
+  if (!rowHeight) {
+    const probe = document.createElement('div');
+    probe.className = 'hex-row';
+    probe.textContent = '0';
+    box.replaceChildren(probe);
+    rowHeight = probe.getBoundingClientRect().height || 20;
+  }
+  const scale = hexScale(box, rows);
+  const inView = Math.ceil(box.clientHeight / rowHeight) + 1;
+  const atTop = Math.floor(scale.rowAt(box.scrollTop));
+  const first = Math.max(0, atTop - 10);
+  const last = Math.min(rows, atTop + inView + 10);
+  const room = document.createElement('div');
+  room.style.height = `${scale.room}px`;
+  const shown = document.createElement('div');
+  shown.className = 'hex-rows';
+  shown.style.top = `${box.scrollTop - (atTop - first) * rowHeight - (scale.rowAt(box.scrollTop) - atTop) * rowHeight}px`;
+  for (let row = first; row < last; row++) shown.append(hexRow(row * BYTES_A_ROW));
+  room.append(shown);
+  box.replaceChildren(room);
+  shown.addEventListener('mouseover', (event) => {
+    const at = event.target.dataset && event.target.dataset.offset;
+    if (at !== undefined && !event.target.title) event.target.title = byteTitle(image, Number(at));
+  });
+}
+
+let drawPending = false;
+element('image-hex').addEventListener('scroll', () => {
+  if (drawPending) return;
+  drawPending = true;
+  requestAnimationFrame(() => { drawPending = false; drawHex(); });
+});
+
+// The BASIC line the caret stands on, by the number that starts its text line.
+function caretLineNumber() {
+  const before = editor.value.lastIndexOf('\n', editor.selectionStart - 1) + 1;
+  const match = /^\d+/.exec(editor.value.slice(before, before + 12));
+  return match ? Number(match[0]) & 0xffff : -1;
+}
+
+function showCurrentLine() {
+  if (!image) return;
+  const line = caretLineNumber();
+  if (line === currentLine) return;
+  currentLine = line;
+  const box = element('image-hex');
+  if (image.recordOf.has(line) && rowHeight) {
+    const scale = hexScale(box, Math.ceil(image.bytes.length / BYTES_A_ROW));
+    const top = scale.topOf(Math.floor(image.recordOf.get(line) / BYTES_A_ROW));
+    if (top < box.scrollTop || top > box.scrollTop + box.clientHeight - rowHeight) box.scrollTop = Math.max(0, top - rowHeight);
+  }
+  drawHex();
+}
+for (const event of ['keyup', 'click', 'select', 'focus']) editor.addEventListener(event, showCurrentLine);
+
+// --- Converting ---
+
+async function convert() {
   await coreReady;
   const message = element('convert-message');
   const link = element('image-download');
+  const name = renamed(opened && opened.name, '.img', 'program.img');
   let result;
+  let bytes = null;
   try {
-    result = runCore('convert_listing_bytes', opened ? opened.name : 'listing', listingBytes());
+    bytes = listingBytes();
+    result = runCore('convert_listing_bytes', opened ? opened.name : 'listing', bytes);
   } catch (error) {
     result = { status: 1, output: new Uint8Array(), message: error.message };
   }
   message.textContent = result.status === 0 ? '' : result.message;
-  element('image-hex').textContent = result.status === 0 ? hexDump(result.output) : '';
-  if (result.status === 0) offerDownload(link, result.output, renamed(opened && opened.name, '.img', 'program.img'));
-  else withdrawDownload(link);
+  image = result.status === 0 ? describeImage(result.output) : null;
+  currentLine = -2;
+  element('image-hex').scrollTop = 0;
+  drawHex();
+  showCurrentLine();
+  if (result.status === 0) {
+    offerDownload(link, result.output, name);
+    element('summary').textContent = `${image.records} line${image.records === 1 ? '' : 's'}, ${result.output.length} bytes, ${name}`;
+  } else {
+    withdrawDownload(link);
+    element('summary').textContent = `Not converted: ${result.message}`;
+  }
+  // The findings follow the result, so that a large listing's image shows first.
+  clearTimeout(findingsTimer);
+  findingsTimer = setTimeout(checkText, 0);
+}
+
+element('convert').addEventListener('click', convert);
+editor.addEventListener('keydown', (event) => {
+  if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
+    event.preventDefault();
+    convert();
+  }
 });
+
+// --- Renumbering ---
+
+element('renumber').addEventListener('click', async () => {
+  await coreReady;
+  const start = Number(element('renumber-start').value);
+  const step = Number(element('renumber-step').value);
+  const summary = element('summary');
+  if (!Number.isInteger(start) || start < 0 || start > 65535 || !Number.isInteger(step) || step < 1 || step > 65535) {
+    summary.textContent = 'Not renumbered: start takes a number from 0 to 65535, step from 1 to 65535';
+    return;
+  }
+  let bytes;
+  try {
+    bytes = listingBytes();
+  } catch (error) {
+    showFindings([{ line: error.line, column: error.column, severity: 'error', name: 'charset', message: error.message }]);
+    summary.textContent = 'Not renumbered: a character is outside the target set';
+    return;
+  }
+  const result = renumberBytes(bytes, start, step);
+  if (result.status === 0) {
+    const previous = opened;
+    replaceText(new TextDecoder('shift_jis').decode(result.output));
+    opened = previous && { ...previous, bytes: result.output, text: editor.value, encoding: 'shift_jis' };
+    clearTimeout(findingsTimer);
+    summary.textContent = `Renumbered from ${start} by ${step}`;
+  } else {
+    summary.textContent = 'Not renumbered: see the findings';
+  }
+  showFindings(result.findings);
+});
+
+// --- Listing an image ---
 
 // Control bytes are shown as their pictures, so that they can be seen.
 function readable(listing) {
@@ -148,20 +610,42 @@ function readable(listing) {
     String.fromCharCode(c === '\u007f' ? 0x2421 : 0x2400 + c.charCodeAt(0)));
 }
 
-element('list').addEventListener('click', async () => {
+async function listImage(name, bytes) {
   await coreReady;
-  const file = element('image-file').files[0];
   const message = element('list-message');
   const link = element('listing-download');
-  if (!file) {
-    message.textContent = 'Choose an image file first.';
-    withdrawDownload(link);
-    return;
-  }
-  const result = runCore('list_image_bytes', file.name, new Uint8Array(await file.arrayBuffer()));
+  const result = runCore('list_image_bytes', name, bytes);
   message.textContent = result.status === 0 ? '' : result.message;
   element('listing-view').textContent = readable(result.output);
   // Status 2: the listing is whole, but the lines named do not convert back.
-  if (result.status !== 1) offerDownload(link, result.output, renamed(file.name, '.bas', 'program.bas'));
+  if (result.status !== 1) offerDownload(link, result.output, renamed(name, '.bas', 'program.bas'));
   else withdrawDownload(link);
+}
+
+element('list').addEventListener('click', async () => {
+  const file = element('image-file').files[0];
+  if (!file) {
+    element('list-message').textContent = 'Choose an image file first.';
+    withdrawDownload(element('listing-download'));
+    return;
+  }
+  await listImage(file.name, new Uint8Array(await file.arrayBuffer()));
 });
+
+// --- Files dropped anywhere go where their content belongs ---
+
+document.addEventListener('dragover', (event) => event.preventDefault());
+document.addEventListener('drop', async (event) => {
+  const file = event.dataTransfer && event.dataTransfer.files[0];
+  if (!file) return;
+  event.preventDefault();
+  await openListing(file.name, new Uint8Array(await file.arrayBuffer()));
+});
+
+// --- Start: the text kept from the last visit ---
+
+try {
+  const kept = localStorage.getItem(STORAGE_KEY);
+  if (kept !== null) editor.value = kept;
+} catch { /* storage unavailable: the page still works */ }
+textChanged();

@@ -1,10 +1,17 @@
-// The page's way into the core: a conversion or a listing of bytes held in
-// memory through the library's C interface, with the result kept for the
-// page to collect.
+// The page's way into the core: a conversion, a listing, a check or a
+// renumbering of bytes held in memory, with the result kept for the page
+// to collect. Findings travel as text, one a line: LINE, COLUMN, SEVERITY,
+// NAME and MESSAGE separated by tabs.
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <emscripten/emscripten.h>
 
+#include "check_listing.h"
+#include "keyword_table.h"
 #include "morvane.h"
+#include "renumber_listing.h"
 
 namespace {
 
@@ -13,13 +20,51 @@ unsigned char *result = nullptr;
 std::size_t result_size = 0;
 morvane_result outcome;
 
+// Bytes gathered in a buffer from malloc that grows; nothing more once it could not.
+struct Gathered {
+    unsigned char *bytes;
+    std::size_t length, capacity;
+};
+Gathered findings{nullptr, 0, 0};
+
+bool gather(void *context, const unsigned char *bytes, std::size_t size) {
+    auto &gathered = *static_cast<Gathered *>(context);
+    if (gathered.capacity - gathered.length < size + 1) {
+        std::size_t capacity = gathered.capacity * 2 + size + 1;
+        auto *grown = static_cast<unsigned char *>(std::realloc(gathered.bytes, capacity));
+        if (grown == nullptr) return false;
+        gathered.bytes = grown;
+        gathered.capacity = capacity;
+    }
+    std::memcpy(gathered.bytes + gathered.length, bytes, size);
+    gathered.length += size;
+    gathered.bytes[gathered.length] = 0x00;
+    return true;
+}
+
+void gather_finding(void *, const morvane::Finding &finding) {
+    char line[400];
+    int length = std::snprintf(line, sizeof line, "%llu\t%llu\t%s\t%s\t%s\n",
+                               static_cast<unsigned long long>(finding.line),
+                               static_cast<unsigned long long>(finding.column),
+                               finding.error ? "error" : "warning", finding.name, finding.message);
+    gather(&findings, reinterpret_cast<const unsigned char *>(line),
+           static_cast<std::size_t>(length));
+}
+
+void start_run() {
+    morvane_free(result);
+    result = nullptr;
+    result_size = 0;
+    findings.length = 0;
+    if (findings.bytes != nullptr) findings.bytes[0] = 0x00;
+}
+
 using Run = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
                     morvane_result *);
 
 int run(Run work, const char *name, const unsigned char *data, int size) {
-    morvane_free(result);
-    result = nullptr;
-    result_size = 0;
+    start_run();
     return work(data, static_cast<std::size_t>(size), name, &result, &result_size, &outcome);
 }
 
@@ -35,6 +80,33 @@ EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data,
     return run(morvane_list, name, data, size);
 }
 
+// The checker's findings go to findings_text; returns how many there are.
+EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size) {
+    start_run();
+    return static_cast<int>(morvane::check_listing(data, static_cast<std::size_t>(size),
+                                                   {gather_finding, nullptr}));
+}
+
+// Renumbers into the result, the findings to findings_text; returns 0
+// renumbered, 1 refused (nothing in the result).
+EMSCRIPTEN_KEEPALIVE int renumber_listing_bytes(unsigned char *data, int size, int start,
+                                                int step) {
+    start_run();
+    Gathered renumbered{nullptr, 0, 0};
+    morvane::RenumberOptions options{static_cast<std::uint32_t>(start),
+                                     static_cast<std::uint32_t>(step), 0};
+    morvane::RenumberOutcome renumber_outcome =
+        morvane::renumber_listing(data, static_cast<std::size_t>(size), options,
+                                  {gather, nullptr, &renumbered}, {gather_finding, nullptr});
+    if (renumber_outcome != morvane::RenumberOutcome::RENUMBERED) {
+        std::free(renumbered.bytes);
+        return 1;
+    }
+    result = renumbered.bytes;
+    result_size = renumbered.length;
+    return 0;
+}
+
 EMSCRIPTEN_KEEPALIVE const unsigned char *result_bytes() {
     return result;
 }
@@ -46,5 +118,19 @@ EMSCRIPTEN_KEEPALIVE int result_length() {
 // What the command line would print on standard error, without the last line feed.
 EMSCRIPTEN_KEEPALIVE const char *result_message() {
     return outcome.message;
+}
+
+EMSCRIPTEN_KEEPALIVE const char *findings_text() {
+    return findings.bytes != nullptr ? reinterpret_cast<const char *>(findings.bytes) : "";
+}
+
+// The keyword a byte of a record body stands for, or "" if it is no token.
+EMSCRIPTEN_KEEPALIVE const char *token_name_of(int byte) {
+    static char name[17];
+    morvane::TokenName token = morvane::token_name(static_cast<unsigned char>(byte));
+    if (token.name == nullptr) return "";
+    std::memcpy(name, token.name, static_cast<std::size_t>(token.length));
+    name[token.length] = '\0';
+    return name;
 }
 }
