@@ -15,15 +15,6 @@ namespace {
 constexpr unsigned char END_OF_FILE_MARK = 0x1A;
 constexpr int MOST_FINDINGS_A_LINE = 64;
 
-bool is_digit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool is_letter(unsigned char c) {
-    c = to_upper(c);
-    return c >= 'A' && c <= 'Z';
-}
-
 // A finding kept until its line is done, by the raw offset it points at.
 struct Pending {
     std::size_t offset;
@@ -181,10 +172,10 @@ void check_keyword_in_name(Check &check, const unsigned char *text, const std::s
                            int run_start) {
     char name[64] = {}, read_as[160] = {};
     int n = 0, r = 0;
-    for (int at = run_start; is_letter(text[at]) && n < 40;) {
+    for (int at = run_start; is_ascii_letter(text[at]) && n < 40;) {
         int length = 0;
         std::int32_t token = match_keyword(text + at, length);
-        if (token == 0 || !is_letter(text[at])) length = 1;
+        if (token == 0 || !is_ascii_letter(text[at])) length = 1;
         if (r > 0 && r < 150) read_as[r++] = ' ';
         for (int k = 0; k < length && n < 40; k++, at++) {
             name[n++] = static_cast<char>(to_upper(text[at]));
@@ -214,7 +205,7 @@ void check_statements(Check &check, const unsigned char *text, const std::size_t
         int length = 0;
         std::int32_t token = c > '"' ? match_keyword(text + at, length) : 0;
         if (token == 0) {
-            if (is_letter(c)) {
+            if (is_ascii_letter(c)) {
                 if (letters_before == 0) {
                     run_start = at;
                     named_in_run = false;
@@ -226,7 +217,7 @@ void check_statements(Check &check, const unsigned char *text, const std::size_t
             at++;
             continue;
         }
-        if (letters_before >= 2 && is_letter(c) && !named_in_run) {
+        if (letters_before >= 2 && is_ascii_letter(c) && !named_in_run) {
             check_keyword_in_name(check, text, origin, run_start);
             named_in_run = true;
         }
@@ -245,7 +236,7 @@ void check_statements(Check &check, const unsigned char *text, const std::size_t
             at = read_references(text, at, token, check_target, &target);
         }
         // A name runs on after a keyword inside it; it ends at anything else.
-        if (!is_letter(c)) letters_before = 0;
+        if (!is_ascii_letter(c)) letters_before = 0;
     }
 }
 
@@ -256,7 +247,7 @@ int check_line_number(Check &check, const unsigned char *text, const std::size_t
     int digits = 0;
     std::uint64_t value = 0;
     bool over_32_bits = false;
-    for (; is_digit(text[digits]); digits++) {
+    for (; is_ascii_digit(text[digits]); digits++) {
         value = value * 10 + (text[digits] - '0');
         if (value > 0xFFFFFFFFu) over_32_bits = true;
         value &= 0xFFFFFFFFu;
@@ -308,7 +299,7 @@ void check_cut(Check &check) {
     while (line_end < check.end && check.listing[line_end] != '\n')
         line_end++;
     std::uint64_t rest_number = 0;
-    for (std::size_t k = at; k < check.end && is_digit(check.listing[k]); k++)
+    for (std::size_t k = at; k < check.end && is_ascii_digit(check.listing[k]); k++)
         rest_number = (rest_number * 10 + (check.listing[k] - '0')) & 0xFFFFFFFFu;
     add(check, at, false, "long-line",
         "line is %llu bytes; the converter cuts it after 1,023 and reads the rest as line %llu",

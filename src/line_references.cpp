@@ -4,21 +4,13 @@
 
 #include "keyword_table.h"
 #include "line_text.h"
+#include "listing_text.h"
 
 namespace morvane {
 namespace {
 
-bool is_digit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool is_letter(unsigned char c) {
-    c = to_upper(c);
-    return c >= 'A' && c <= 'Z';
-}
-
 bool is_label_character(unsigned char c) {
-    return is_letter(c) || is_digit(c) || c == '_';
+    return is_ascii_letter(c) || is_ascii_digit(c) || c == '_';
 }
 
 int skip_spaces(const unsigned char *text, int at) {
@@ -30,13 +22,13 @@ int skip_spaces(const unsigned char *text, int at) {
 // One number or label at text + at; kind NUMBER with end == at if neither stands there.
 Reference read_item(const unsigned char *text, int at, std::int32_t token) {
     Reference item{at, at, token, ReferenceKind::NUMBER, 0};
-    if (text[at] == '@' && is_letter(text[at + 1])) {
+    if (text[at] == '@' && is_ascii_letter(text[at + 1])) {
         item.kind = ReferenceKind::LABEL;
         for (item.end = at + 1; is_label_character(text[item.end]); item.end++) {
         }
         return item;
     }
-    for (; is_digit(text[item.end]); item.end++)
+    for (; is_ascii_digit(text[item.end]); item.end++)
         item.number = std::min<std::uint64_t>(item.number * 10 + (text[item.end] - '0'), 1u << 31);
     return item;
 }
@@ -94,7 +86,7 @@ int read_references(const unsigned char *text, int at, std::int32_t token, Refer
         Reference item = read_item(text, start, token);
         bool nothing = item.end == start;
         int after = skip_spaces(text, item.end);
-        bool expression = nothing ? is_letter(text[start]) || text[start] == '('
+        bool expression = nothing ? is_ascii_letter(text[start]) || text[start] == '('
                                   : item.kind == ReferenceKind::NUMBER && is_operator(text[after]);
         if (expression && may_be_computed(token)) {
             found(context, {start, start + 1, token, ReferenceKind::COMPUTED, 0});

@@ -8,6 +8,13 @@
 
 namespace morvane {
 
+constexpr bool is_ascii_digit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+constexpr bool is_ascii_letter(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 // Shift_JIS: the first bytes of a two-byte character, and the second.
 constexpr bool is_sjis_first_byte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);

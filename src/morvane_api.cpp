@@ -11,6 +11,7 @@
 #include "convert_run.h"
 #include "image_format.h"
 #include "list_run.h"
+#include "memory_sink.h"
 #include "renumber_listing.h"
 #include "run_messages.h"
 
@@ -29,34 +30,6 @@ long long read_memory(void *context, unsigned char *buffer, std::size_t size) {
     if (count > 0) std::memcpy(buffer, source->bytes + source->position, count);
     source->position += count;
     return static_cast<long long>(count);
-}
-
-// A buffer from malloc that grows as it is written; out_of_memory once it could not.
-struct MemorySink {
-    unsigned char *bytes;
-    std::size_t length;
-    std::size_t capacity;
-    bool out_of_memory;
-};
-
-bool write_memory(void *context, const unsigned char *bytes, std::size_t size) {
-    auto *sink = static_cast<MemorySink *>(context);
-    if (sink->capacity - sink->length < size) {
-        std::size_t capacity = std::max(sink->capacity * 2, sink->length + size);
-        auto *grown = static_cast<unsigned char *>(std::realloc(sink->bytes, capacity));
-        if (grown == nullptr) return !(sink->out_of_memory = true);
-        sink->bytes = grown;
-        sink->capacity = capacity;
-    }
-    std::memcpy(sink->bytes + sink->length, bytes, size);
-    sink->length += size;
-    return true;
-}
-
-bool truncate_memory(void *context, std::uint64_t position) {
-    auto *sink = static_cast<MemorySink *>(context);
-    if (position < sink->length) sink->length = static_cast<std::size_t>(position);
-    return true;
 }
 
 // Appends a line to the result's message, cut to what it holds.

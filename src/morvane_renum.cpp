@@ -5,12 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "memory_sink.h"
 #include "renumber_listing.h"
 #include "run_files.h"
 #include "run_messages.h"
 #include "whole_file.h"
 
 namespace {
+
+using namespace morvane;
 
 struct Arguments {
     morvane::RenumberOptions options;
@@ -83,27 +86,6 @@ Arguments read_arguments_or_exit(int argc, char **argv) {
     return arguments;
 }
 
-// The renumbered listing, gathered in memory: the output is written only
-// once the whole listing has been renumbered.
-struct Gathered {
-    unsigned char *bytes;
-    std::size_t length, capacity;
-};
-
-bool gather(void *context, const unsigned char *bytes, std::size_t size) {
-    auto &gathered = *static_cast<Gathered *>(context);
-    if (gathered.capacity - gathered.length < size) {
-        std::size_t capacity = gathered.capacity * 2 + size;
-        auto *grown = static_cast<unsigned char *>(std::realloc(gathered.bytes, capacity));
-        if (grown == nullptr) return false;
-        gathered.bytes = grown;
-        gathered.capacity = capacity;
-    }
-    std::memcpy(gathered.bytes + gathered.length, bytes, size);
-    gathered.length += size;
-    return true;
-}
-
 // Prints a finding on standard error as morvane-check prints it.
 void print_finding(void *context, const morvane::Finding &finding) {
     morvane::with_finding_line(
@@ -111,30 +93,36 @@ void print_finding(void *context, const morvane::Finding &finding) {
         [](const char *format, auto... arguments) { morvane::print_line(format, arguments...); });
 }
 
-} // namespace
-
-int main(int argc, char **argv) {
-    using namespace morvane;
-    open_standard_streams();
-    Arguments arguments = read_arguments_or_exit(argc, argv);
+// The listing renumbered in memory, so that nothing is written unless all of
+// it could be; exits 1 after the findings if it was refused.
+MemorySink renumber_or_exit(const Arguments &arguments, const char *name) {
     std::size_t length = 0;
     unsigned char *listing = read_whole_file(arguments.input, length);
     if (listing == nullptr) {
         std::fprintf(stderr, "morvane-renum: can't read %s\n", arguments.input);
-        return 1;
+        std::exit(1);
     }
-    const char *name = std::strcmp(arguments.input, "-") == 0 ? "<stdin>" : arguments.input;
-    Gathered renumbered{nullptr, 0, 0};
+    MemorySink renumbered{nullptr, 0, 0, false};
     RenumberOutcome outcome =
-        renumber_listing(listing, length, arguments.options, {gather, nullptr, &renumbered},
+        renumber_listing(listing, length, arguments.options, memory_sink(renumbered),
                          {print_finding, const_cast<char *>(name)});
     std::free(listing);
-    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
+    if (outcome == RenumberOutcome::RENUMBERED) return renumbered;
+    if (outcome != RenumberOutcome::REFUSED)
         std::fprintf(stderr, "morvane-renum: not enough memory for %s\n", name);
-    bool written = outcome == RenumberOutcome::RENUMBERED &&
-                   write_whole_file(arguments.output, renumbered.bytes, renumbered.length);
     std::free(renumbered.bytes);
-    if (outcome == RenumberOutcome::RENUMBERED && !written)
-        std::fprintf(stderr, "morvane-renum: can't write %s\n", arguments.output);
+    std::exit(1);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    open_standard_streams();
+    Arguments arguments = read_arguments_or_exit(argc, argv);
+    const char *name = std::strcmp(arguments.input, "-") == 0 ? "<stdin>" : arguments.input;
+    MemorySink renumbered = renumber_or_exit(arguments, name);
+    bool written = write_whole_file(arguments.output, renumbered.bytes, renumbered.length);
+    std::free(renumbered.bytes);
+    if (!written) std::fprintf(stderr, "morvane-renum: can't write %s\n", arguments.output);
     return written ? 0 : 1;
 }

@@ -109,15 +109,6 @@ struct Renumber {
     bool write_failed;
 };
 
-bool is_digit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool is_letter(unsigned char c) {
-    c = to_upper(c);
-    return c >= 'A' && c <= 'Z';
-}
-
 bool is_blank(unsigned char c) {
     return c == ' ' || c == '\t';
 }
@@ -156,9 +147,9 @@ bool is_label_line(const unsigned char *text, int &name_at, int &name_end) {
     int at = 0;
     while (is_blank(text[at]))
         at++;
-    if (text[at] != '@' || !is_letter(text[at + 1])) return false;
+    if (text[at] != '@' || !is_ascii_letter(text[at + 1])) return false;
     name_at = at + 1;
-    for (at += 2; is_letter(text[at]) || is_digit(text[at]) || text[at] == '_'; at++) {
+    for (at += 2; is_ascii_letter(text[at]) || is_ascii_digit(text[at]) || text[at] == '_'; at++) {
     }
     name_end = at;
     while (is_blank(text[at]))
@@ -188,7 +179,7 @@ void classify(Renumber &renumber, ListingLine &line, Label &label) {
     }
     int digits = 0;
     std::uint64_t number = 0;
-    for (; is_digit(text.text[digits]); digits++)
+    for (; is_ascii_digit(text.text[digits]); digits++)
         number = std::min<std::uint64_t>(number * 10 + (text.text[digits] - '0'), 1u << 31);
     if (digits == 0) {
         line.kind = LineKind::UNNUMBERED;
@@ -503,7 +494,7 @@ void rewrite_reference(void *context, const Reference &reference) {
 int statements_at(const LineText &text, const ListingLine &line) {
     int at = 0;
     if (line.kind == LineKind::NUMBERED)
-        while (is_digit(text.text[at]))
+        while (is_ascii_digit(text.text[at]))
             at++;
     else
         while (is_blank(text.text[at]))

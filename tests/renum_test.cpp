@@ -19,6 +19,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 struct RenumCase {
     const char *name;
     std::string listing;
@@ -107,6 +109,11 @@ const RenumCase CASES[] = {
     {"LabelOfANumberedLine", "@x\n100 PRINT\n\tGOTO @x\n", "10 PRINT\n20 GOTO 10\n", ""},
     {"UnnumberedLinesFollowTheLineBefore", "PRINT 1\n30 PRINT 3\n PRINT 4\n20 PRINT 2\n",
      "10 PRINT 1\n20 PRINT 2\n30 PRINT 3\n40 PRINT 4\n", ""},
+    {"NumberBeforeANulByteIsNoNumberAlone",
+     "10\0X\n20 GOTO 10\n"s,
+     "100\0X\n110 GOTO 100\n"s,
+     "",
+     {"--start", "100"}},
     {"LabelsInStringsStay", "10 PRINT \"@x\":REM @x\n", "10 PRINT \"@x\":REM @x\n", ""},
     // Refusals.
     {"CharacterOutsideTheSet", "10 A$=\"\x89\xBF\"\n", "",

@@ -10,6 +10,7 @@
 
 #include "check_listing.h"
 #include "keyword_table.h"
+#include "memory_sink.h"
 #include "morvane.h"
 #include "renumber_listing.h"
 
@@ -20,27 +21,7 @@ unsigned char *result = nullptr;
 std::size_t result_size = 0;
 morvane_result outcome;
 
-// Bytes gathered in a buffer from malloc that grows; nothing more once it could not.
-struct Gathered {
-    unsigned char *bytes;
-    std::size_t length, capacity;
-};
-Gathered findings{nullptr, 0, 0};
-
-bool gather(void *context, const unsigned char *bytes, std::size_t size) {
-    auto &gathered = *static_cast<Gathered *>(context);
-    if (gathered.capacity - gathered.length < size + 1) {
-        std::size_t capacity = gathered.capacity * 2 + size + 1;
-        auto *grown = static_cast<unsigned char *>(std::realloc(gathered.bytes, capacity));
-        if (grown == nullptr) return false;
-        gathered.bytes = grown;
-        gathered.capacity = capacity;
-    }
-    std::memcpy(gathered.bytes + gathered.length, bytes, size);
-    gathered.length += size;
-    gathered.bytes[gathered.length] = 0x00;
-    return true;
-}
+morvane::MemorySink findings{nullptr, 0, 0, false};
 
 void gather_finding(void *, const morvane::Finding &finding) {
     char line[400];
@@ -48,8 +29,8 @@ void gather_finding(void *, const morvane::Finding &finding) {
                                static_cast<unsigned long long>(finding.line),
                                static_cast<unsigned long long>(finding.column),
                                finding.error ? "error" : "warning", finding.name, finding.message);
-    gather(&findings, reinterpret_cast<const unsigned char *>(line),
-           static_cast<std::size_t>(length));
+    morvane::write_memory(&findings, reinterpret_cast<const unsigned char *>(line),
+                          static_cast<std::size_t>(length));
 }
 
 void start_run() {
@@ -57,7 +38,6 @@ void start_run() {
     result = nullptr;
     result_size = 0;
     findings.length = 0;
-    if (findings.bytes != nullptr) findings.bytes[0] = 0x00;
 }
 
 using Run = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
@@ -83,8 +63,8 @@ EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data,
 // The checker's findings go to findings_text; returns how many there are.
 EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size) {
     start_run();
-    return static_cast<int>(morvane::check_listing(data, static_cast<std::size_t>(size),
-                                                   {gather_finding, nullptr}));
+    return static_cast<int>(
+        morvane::check_listing(data, static_cast<std::size_t>(size), {gather_finding, nullptr}));
 }
 
 // Renumbers into the result, the findings to findings_text; returns 0
@@ -92,12 +72,12 @@ EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size) {
 EMSCRIPTEN_KEEPALIVE int renumber_listing_bytes(unsigned char *data, int size, int start,
                                                 int step) {
     start_run();
-    Gathered renumbered{nullptr, 0, 0};
+    morvane::MemorySink renumbered{nullptr, 0, 0, false};
     morvane::RenumberOptions options{static_cast<std::uint32_t>(start),
                                      static_cast<std::uint32_t>(step), 0};
     morvane::RenumberOutcome renumber_outcome =
         morvane::renumber_listing(data, static_cast<std::size_t>(size), options,
-                                  {gather, nullptr, &renumbered}, {gather_finding, nullptr});
+                                  morvane::memory_sink(renumbered), {gather_finding, nullptr});
     if (renumber_outcome != morvane::RenumberOutcome::RENUMBERED) {
         std::free(renumbered.bytes);
         return 1;
@@ -121,7 +101,11 @@ EMSCRIPTEN_KEEPALIVE const char *result_message() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char *findings_text() {
-    return findings.bytes != nullptr ? reinterpret_cast<const char *>(findings.bytes) : "";
+    // Ended with a 0x00 that is not counted, for the page to read as a string.
+    if (!morvane::write_memory(&findings, reinterpret_cast<const unsigned char *>(""), 1))
+        return "";
+    findings.length--;
+    return reinterpret_cast<const char *>(findings.bytes);
 }
 
 // The keyword a byte of a record body stands for, or "" if it is no token.
