@@ -61,8 +61,9 @@ struct ListingLine {
     std::size_t next;        // the next line's first byte
     std::size_t kept;        // the first byte kept after the number or the indentation
     std::uint64_t editor_line;
-    std::uint64_t
-        order; // the machine's order: (number + 1) << 32, plus a sequence for unnumbered lines
+    // The machine's order: (number + 1) << 32, and for an unnumbered line
+    // that of the numbered line before it plus its place among such lines.
+    std::uint64_t order;
     std::uint32_t number;
     std::uint32_t new_number;
     LineKind kind;

@@ -326,6 +326,7 @@ async function largeListing(context) {
   console.log(`a ${(size / 1e6).toFixed(1)} MB listing converted and shown in ${took} ms`);
   check(took < 2000, `a ${(size / 1e6).toFixed(1)} MB listing shows within 2 s (${took} ms)`);
   check((await page.textContent('#summary')).startsWith('65535 lines, '), 'its summary');
+  check((await page.textContent('#editor-help')).includes('too large for the browser to keep'), 'the page says a text this large is not kept');
   const answered = Date.now();
   await page.evaluate(() => document.getElementById('image-hex').scrollTop = 1e6);
   check(Date.now() - answered < 2000, `the page answers after the result (${Date.now() - answered} ms)`);

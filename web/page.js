@@ -160,16 +160,20 @@ function decodeOpened() {
 
 const editedSinceOpened = () => !opened || editor.value !== opened.text;
 
+const KEPT_HELP = element('editor-help').textContent;
+
 function keepText() {
+  const help = element('editor-help');
   try {
     // Browsers keep about 5 MB a page; a larger text is not even tried.
     if (editor.value.length > STORAGE_LIMIT) throw new RangeError('too large to keep');
     localStorage.setItem(STORAGE_KEY, editor.value);
-    element('editor-help').dataset.kept = 'yes';
+    help.textContent = KEPT_HELP;
   } catch {
-    // Too large for the browser's storage: the old copy must not come back instead.
+    // Not kept: the old copy must not come back instead, and the user is told.
     try { localStorage.removeItem(STORAGE_KEY); } catch { /* storage unavailable */ }
-    element('editor-help').dataset.kept = 'no';
+    help.textContent = 'Ctrl+Enter (⌘+Enter) converts. This text is too large for the browser to keep ' +
+      'across reloads: keep your file.';
   }
 }
 
