@@ -72,7 +72,12 @@ void add(Check &check, std::size_t offset, bool error, const char *name, const c
     pending.offset = offset;
     pending.finding.error = error;
     pending.finding.name = name;
-    std::snprintf(pending.finding.message, sizeof pending.finding.message, format, arguments...);
+    // A message without arguments goes as text, so that no format is ever taken from data.
+    if constexpr (sizeof...(arguments) == 0)
+        std::snprintf(pending.finding.message, sizeof pending.finding.message, "%s", format);
+    else
+        std::snprintf(pending.finding.message, sizeof pending.finding.message, format,
+                      arguments...);
 }
 
 // Tells the line's findings in file order.
