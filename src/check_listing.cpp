@@ -68,16 +68,8 @@ void add(Check &check, std::size_t offset, bool error, const char *name, const c
     if (check.first_pass) return;
     Pending *room = room_for(check, error);
     if (room == nullptr) return;
-    Pending &pending = *room;
-    pending.offset = offset;
-    pending.finding.error = error;
-    pending.finding.name = name;
-    // A message without arguments goes as text, so that no format is ever taken from data.
-    if constexpr (sizeof...(arguments) == 0)
-        std::snprintf(pending.finding.message, sizeof pending.finding.message, "%s", format);
-    else
-        std::snprintf(pending.finding.message, sizeof pending.finding.message, format,
-                      arguments...);
+    room->offset = offset;
+    set_finding(room->finding, error, name, format, arguments...);
 }
 
 // Tells the line's findings in file order.

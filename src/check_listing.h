@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace morvane {
 
@@ -15,6 +16,20 @@ struct Finding {
     const char *name;     // "line-order", "charset", "keyword-in-name", ...
     char message[240];    // one sentence naming the cause and, where there is one, the fix
 };
+
+// Fills in a finding's severity, name and message: the format with its
+// arguments, or without any the text itself, so that no format is ever taken
+// from data.
+template <typename... Arguments>
+void set_finding(Finding &finding, bool error, const char *name, const char *format,
+                 Arguments... arguments) {
+    finding.error = error;
+    finding.name = name;
+    if constexpr (sizeof...(arguments) == 0)
+        std::snprintf(finding.message, sizeof finding.message, "%s", format);
+    else
+        std::snprintf(finding.message, sizeof finding.message, format, arguments...);
+}
 
 // Told of each finding, in file order.
 struct FindingSink {

@@ -86,7 +86,6 @@ struct Pending {
 struct LineText {
     unsigned char text[LINE_BUFFER_SIZE * 2 + SCAN_PADDING];
     std::size_t origin[LINE_BUFFER_SIZE * 2 + SCAN_PADDING];
-    int length;
     int cr_less_length; // the line's bytes without carriage returns: what the converter counts
 };
 
@@ -118,14 +117,7 @@ void add(Renumber &renumber, std::size_t offset, bool error, const char *name, c
          auto... arguments) {
     Pending pending{};
     pending.offset = offset;
-    pending.finding.error = error;
-    pending.finding.name = name;
-    // A message without arguments goes as text, so that no format is ever taken from data.
-    if constexpr (sizeof...(arguments) == 0)
-        std::snprintf(pending.finding.message, sizeof pending.finding.message, "%s", format);
-    else
-        std::snprintf(pending.finding.message, sizeof pending.finding.message, format,
-                      arguments...);
+    set_finding(pending.finding, error, name, format, arguments...);
     if (!renumber.pending.add(pending)) renumber.out_of_memory = true;
     if (error) renumber.errors++;
 }
@@ -144,8 +136,7 @@ void read_line_text(Renumber &renumber, const ListingLine &line) {
         bytes[length++] = renumber.listing[at];
     }
     LineText &text = renumber.line_text;
-    text.length =
-        convert_with_origins(bytes, origin, length, text.text, text.origin, nullptr, nullptr);
+    convert_with_origins(bytes, origin, length, text.text, text.origin, nullptr, nullptr);
     text.cr_less_length = cr_less;
 }
 
@@ -536,17 +527,13 @@ void work_on_line(Renumber &renumber, std::size_t place, bool write) {
             write_bytes(renumber, renumber.line_end, std::strlen(renumber.line_end));
         return;
     }
-    std::int64_t length = renumber.line_text.cr_less_length + work.growth;
-    if (keep_number) {
-    } else if (line.kind == LineKind::NUMBERED) {
-        length +=
-            digits_length - static_cast<std::int64_t>(statements_at(renumber.line_text, line));
-    } else {
-        std::int64_t indentation = 0;
-        for (std::size_t at = line.start; at < line.kept; at++)
-            indentation += renumber.listing[at] != '\r';
-        length += digits_length + 1 - indentation;
-    }
+    // The number or indentation before the kept bytes gives way to what is written there.
+    std::int64_t replaced = 0;
+    for (std::size_t at = line.start; at < line.kept; at++)
+        replaced += renumber.listing[at] != '\r';
+    std::int64_t written =
+        keep_number ? replaced : digits_length + (line.kind == LineKind::UNNUMBERED);
+    std::int64_t length = renumber.line_text.cr_less_length - replaced + written + work.growth;
     // The converter takes 1,023 bytes a line, its line feed included.
     bool line_feed = own_line_end || !last;
     if (length + line_feed > LONGEST_LINE)
@@ -592,10 +579,8 @@ void pass_on_charset_error(void *context, const Finding &finding) {
 RenumberOutcome refuse_image(FindingSink findings) {
     Finding finding{};
     finding.line = finding.column = 1;
-    finding.error = true;
-    finding.name = "image";
-    std::snprintf(finding.message, sizeof finding.message,
-                  "this is a program image, not a listing; list it with morvane-list first");
+    set_finding(finding, true, "image",
+                "this is a program image, not a listing; list it with morvane-list first");
     findings.found(findings.context, finding);
     return RenumberOutcome::REFUSED;
 }
