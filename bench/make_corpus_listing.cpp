@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "line_convert.h"
-#include "line_text.h"
-#include "tokenizer.h"
+#include "core/convert/line_convert.h"
+#include "core/basic/line_text.h"
+#include "core/convert/tokenizer.h"
 
 namespace {
 

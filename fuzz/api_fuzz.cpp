@@ -8,11 +8,11 @@
 #include <cstring>
 #include <string>
 
-#include "convert_run.h"
-#include "image_format.h"
+#include "core/convert/convert_run.h"
+#include "core/basic/image_format.h"
 #include "in_memory.h"
-#include "list_run.h"
-#include "run_messages.h"
+#include "core/list/list_run.h"
+#include "core/io/run_messages.h"
 
 using namespace morvane;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "in_memory.h"
-#include "line_text.h"
+#include "core/basic/line_text.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <set>
 #include <string>
 
-#include "charset.h"
-#include "line_text.h"
+#include "core/basic/charset.h"
+#include "core/basic/line_text.h"
 #include "support.h"
 
 using namespace morvane;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "convert_reader.h"
+#include "core/convert/convert_reader.h"
 #include "support.h"
 
 using namespace morvane;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "keyword_table.h"
-#include "line_text.h"
+#include "core/basic/keyword_table.h"
+#include "core/basic/line_text.h"
 
 using namespace morvane;
 

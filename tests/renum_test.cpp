@@ -12,8 +12,8 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "keyword_table.h"
-#include "line_references.h"
+#include "core/basic/keyword_table.h"
+#include "core/basic/line_references.h"
 #include "morvane.h"
 #include "support.h"
 

@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "line_text.h"
-#include "output_block.h"
+#include "core/basic/line_text.h"
+#include "core/io/output_block.h"
 #include "support.h"
 
 using namespace morvane;

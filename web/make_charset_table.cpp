@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "charset.h"
-#include "line_text.h"
+#include "core/basic/charset.h"
+#include "core/basic/line_text.h"
 
 int main() {
     using namespace morvane;

@@ -8,11 +8,11 @@
 #include <cstring>
 #include <emscripten/emscripten.h>
 
-#include "check_listing.h"
-#include "keyword_table.h"
-#include "memory_sink.h"
+#include "core/check/check_listing.h"
+#include "core/basic/keyword_table.h"
+#include "core/io/memory_sink.h"
 #include "morvane.h"
-#include "renumber_listing.h"
+#include "core/renum/renumber_listing.h"
 
 namespace {
 

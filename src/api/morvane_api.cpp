@@ -1,0 +1,228 @@
+// The library's C interface: the core run on bytes held in memory, the
+// result handed back as the command line would have left it.
+#include "morvane.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/check/check_listing.h"
+#include "core/convert/convert_run.h"
+#include "core/basic/image_format.h"
+#include "core/list/list_run.h"
+#include "core/io/memory_sink.h"
+#include "core/renum/renumber_listing.h"
+#include "core/io/run_messages.h"
+
+namespace morvane {
+namespace {
+
+struct MemorySource {
+    const unsigned char *bytes;
+    std::size_t length;
+    std::size_t position;
+};
+
+long long read_memory(void *context, unsigned char *buffer, std::size_t size) {
+    auto *source = static_cast<MemorySource *>(context);
+    std::size_t count = std::min(size, source->length - source->position);
+    if (count > 0) std::memcpy(buffer, source->bytes + source->position, count);
+    source->position += count;
+    return static_cast<long long>(count);
+}
+
+// Appends a line to the result's message, cut to what it holds.
+void add_message_line(morvane_result &result, const char *format, auto... arguments) {
+    std::size_t used = std::strlen(result.message);
+    if (used > 0 && used + 1 < sizeof result.message) result.message[used++] = '\n';
+    std::snprintf(result.message + used, sizeof result.message - used, format, arguments...);
+}
+
+void add_line_not_read_back(void *context, std::uint64_t line_number, int body_offset) {
+    with_line_not_read_back_message(
+        line_number, body_offset, [&](const char *format, auto... arguments) {
+            add_message_line(*static_cast<morvane_result *>(context), format, arguments...);
+        });
+}
+
+// Hands the sink's bytes over as the output and fills in the result.
+int finish(const Outcome &outcome, const char *name, MemorySink &sink, unsigned char **output,
+           std::size_t *output_length, morvane_result &result) {
+    if (sink.out_of_memory) {
+        result.message[0] = '\0';
+        add_message_line(result, "Not enough memory for %s", name);
+        result.status = 1;
+    } else {
+        result.status =
+            with_outcome_message(outcome, name, name, [&](const char *format, auto... arguments) {
+                add_message_line(result, format, arguments...);
+            });
+    }
+    if (sink.bytes == nullptr) sink.bytes = static_cast<unsigned char *>(std::malloc(1));
+    *output = sink.bytes;
+    *output_length = sink.bytes == nullptr ? 0 : sink.length;
+    return result.status;
+}
+
+void clear(morvane_result &result) {
+    result.status = 0;
+    result.message[0] = '\0';
+}
+
+// The run's state, or nullptr with the result saying why.
+template <typename State> State *allocate_or_say(const char *name, morvane_result &result) {
+    auto *state = static_cast<State *>(std::malloc(sizeof(State)));
+    if (state == nullptr) {
+        add_message_line(result, "Not enough memory for %s", name);
+        result.status = 1;
+    }
+    return state;
+}
+
+// The findings gathered into a growing array from malloc.
+struct FindingList {
+    morvane_finding *findings;
+    std::size_t count;
+    std::size_t capacity;
+    bool out_of_memory;
+};
+
+void add_finding(void *context, const Finding &finding) {
+    auto &list = *static_cast<FindingList *>(context);
+    if (list.out_of_memory) return;
+    if (list.count == list.capacity) {
+        std::size_t capacity = list.capacity == 0 ? 16 : list.capacity * 2;
+        auto *grown = static_cast<morvane_finding *>(
+            std::realloc(list.findings, capacity * sizeof(morvane_finding)));
+        if (grown == nullptr) {
+            list.out_of_memory = true;
+            return;
+        }
+        list.findings = grown;
+        list.capacity = capacity;
+    }
+    morvane_finding &added = list.findings[list.count++];
+    added.line = finding.line;
+    added.column = finding.column;
+    added.error = finding.error ? 1 : 0;
+    std::snprintf(added.name, sizeof added.name, "%s", finding.name);
+    std::snprintf(added.message, sizeof added.message, "%s", finding.message);
+}
+
+struct FindingLines {
+    morvane_result *result;
+    const char *name;
+};
+
+void add_finding_line(void *context, const Finding &finding) {
+    auto &lines = *static_cast<FindingLines *>(context);
+    with_finding_line(lines.name, finding, [&](const char *format, auto... arguments) {
+        add_message_line(*lines.result, format, arguments...);
+    });
+}
+
+// Says which of the numbers is out of the range morvane-renum takes; false if none.
+bool say_number_out_of_range(unsigned start, unsigned step, unsigned from, morvane_result &result) {
+    const char *names[] = {"start", "step", "from"};
+    unsigned values[] = {start, step, from};
+    for (int i = 0; i < 3; i++) {
+        unsigned lowest = i == 1 ? 1 : 0;
+        if (values[i] >= lowest && values[i] <= 65535) continue;
+        add_message_line(result, "%s takes a number from %u to 65535, not %u", names[i], lowest,
+                         values[i]);
+        result.status = 2;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+} // namespace morvane
+
+using namespace morvane;
+
+extern "C" int morvane_renumber(const unsigned char *listing, size_t listing_length,
+                                const char *name, unsigned start, unsigned step, unsigned from,
+                                unsigned char **renumbered, size_t *renumbered_length,
+                                morvane_result *result) {
+    *renumbered = nullptr;
+    *renumbered_length = 0;
+    clear(*result);
+    MemorySink sink{nullptr, 0, 0, false};
+    RenumberOutcome outcome = RenumberOutcome::REFUSED;
+    if (!say_number_out_of_range(start, step, from, *result)) {
+        FindingLines lines{result, name};
+        outcome = renumber_listing(listing, listing_length, {start, step, from},
+                                   {write_memory, nullptr, &sink}, {add_finding_line, &lines});
+    }
+    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
+        add_message_line(*result, "Not enough memory for %s", name);
+    if (outcome != RenumberOutcome::RENUMBERED) {
+        sink.length = 0;
+        if (result->status == 0) result->status = 1;
+    }
+    if (sink.bytes == nullptr) sink.bytes = static_cast<unsigned char *>(std::malloc(1));
+    *renumbered = sink.bytes;
+    *renumbered_length = sink.bytes == nullptr ? 0 : sink.length;
+    return result->status;
+}
+
+extern "C" int morvane_check(const unsigned char *listing, size_t listing_length,
+                             morvane_finding **findings, size_t *count) {
+    FindingList list{nullptr, 0, 0, false};
+    check_listing(listing, listing_length, {add_finding, &list});
+    if (list.out_of_memory) {
+        std::free(list.findings);
+        list = {nullptr, 0, 0, true};
+    }
+    *findings = list.findings;
+    *count = list.count;
+    return list.out_of_memory ? -1 : list.count > 0 ? 1 : 0;
+}
+
+extern "C" int morvane_convert(const unsigned char *listing, size_t listing_length,
+                               const char *name, unsigned char **image, size_t *image_length,
+                               morvane_result *result) {
+    *image = nullptr;
+    *image_length = 0;
+    clear(*result);
+    MemorySource source{listing, listing_length, 0};
+    MemorySink sink{nullptr, 0, 0, false};
+    // Nothing is written, as the command line opens no image then.
+    if (starts_like_image(listing, listing_length))
+        return finish({OutcomeKind::IMAGE_AS_LISTING, 0, 0, 0}, name, sink, image, image_length,
+                      *result);
+    auto *converter = allocate_or_say<Converter>(name, *result);
+    if (converter == nullptr) return result->status;
+    Outcome outcome =
+        convert(*converter, {read_memory, &source}, {write_memory, truncate_memory, &sink});
+    std::free(converter);
+    return finish(outcome, name, sink, image, image_length, *result);
+}
+
+extern "C" int morvane_list(const unsigned char *image, size_t image_length, const char *name,
+                            unsigned char **listing, size_t *listing_length,
+                            morvane_result *result) {
+    *listing = nullptr;
+    *listing_length = 0;
+    clear(*result);
+    auto *lister = allocate_or_say<Lister>(name, *result);
+    if (lister == nullptr) return result->status;
+    MemorySource source{image, image_length, 0};
+    MemorySink sink{nullptr, 0, 0, false};
+    Outcome outcome = start_listing(*lister, {read_memory, &source});
+    if (outcome.kind == OutcomeKind::COMPLETE)
+        outcome = list_records(*lister, {write_memory, truncate_memory, &sink},
+                               {add_line_not_read_back, result});
+    std::free(lister);
+    return finish(outcome, name, sink, listing, listing_length, *result);
+}
+
+extern "C" void morvane_free(void *buffer) {
+    std::free(buffer);
+}
+
+extern "C" const char *morvane_version(void) {
+    return MORVANE_FULL_VERSION;
+}

@@ -1,0 +1,67 @@
+// The messages a run ends with, as both programs print them on standard
+// error and the library hands them back: the texts scripts compare.
+#pragma once
+
+#include <cstdint>
+
+#include "core/check/check_listing.h"
+#include "core/io/core_io.h"
+
+namespace morvane {
+
+// Room for a message the library hands back, cut to fit.
+constexpr int MESSAGE_ROOM = 512;
+
+// Calls print(format, argument) with the message the outcome ends with,
+// without its line feed, unless it is complete; returns the exit status: 0
+// complete, 1 failed, 2 complete with lines named as not converting back.
+template <typename Print>
+int with_outcome_message(const Outcome &outcome, const char *input, const char *output,
+                         Print print) {
+    switch (outcome.kind) {
+    case OutcomeKind::COMPLETE:
+        return outcome.lines_not_read_back > 0 ? 2 : 0;
+    case OutcomeKind::ILLEGAL_LINE_NUMBER:
+        print("Illegal line number found in %d", static_cast<int>(outcome.line_number));
+        break;
+    case OutcomeKind::ILLEGAL_CHARACTER:
+        print("Illegal character found in next of %d", static_cast<int>(outcome.line_number));
+        break;
+    case OutcomeKind::READ_FAILED:
+        print("Can't read input file %s", input);
+        break;
+    case OutcomeKind::WRITE_FAILED:
+        print("Can't write output file %s", output);
+        break;
+    case OutcomeKind::IMAGE_AS_LISTING:
+        print("Input file is a program image %s", input);
+        break;
+    case OutcomeKind::NOT_AN_IMAGE:
+        print("Not a program image %s", input);
+        break;
+    case OutcomeKind::BROKEN_IMAGE:
+        print("Broken program image %s at byte %llu", input,
+              static_cast<unsigned long long>(outcome.offset));
+        break;
+    }
+    return 1;
+}
+
+// Calls print(format, arguments) with the lister's line for a line that
+// does not convert back into its record, without its line feed.
+template <typename Print>
+void with_line_not_read_back_message(std::uint64_t line_number, int body_offset, Print print) {
+    print("Line %llu does not convert back into its record at byte %d of its body",
+          static_cast<unsigned long long>(line_number), body_offset);
+}
+
+// Calls print(format, arguments) with a finding's line as morvane-check and
+// morvane-renum print it, PATH:LINE:COLUMN: SEVERITY: MESSAGE [NAME], without its line feed.
+template <typename Print>
+void with_finding_line(const char *path, const Finding &finding, Print print) {
+    print("%s:%llu:%llu: %s: %s [%s]", path, static_cast<unsigned long long>(finding.line),
+          static_cast<unsigned long long>(finding.column), finding.error ? "error" : "warning",
+          finding.message, finding.name);
+}
+
+} // namespace morvane

@@ -1,0 +1,23 @@
+# The core's sources, for CMake and for the page's build (web/build reads
+# this list through web/core_sources.cmake): the one place they are named.
+# By part: io (sources, sinks, outcomes), basic (the machine's BASIC: its
+# keywords, characters, image layout and the one reading of a listing),
+# findings (the kinds of finding), convert, list, check and renum.
+set(MORVANE_CORE_SOURCES
+  src/core/io/output_block.cpp
+  src/core/io/memory_sink.cpp
+  src/core/basic/keyword_table.cpp
+  src/core/basic/charset.cpp
+  src/core/basic/listing_text.cpp
+  src/core/basic/line_references.cpp
+  src/core/convert/line_number.cpp
+  src/core/convert/tokenizer.cpp
+  src/core/convert/line_convert.cpp
+  src/core/convert/convert_run.cpp
+  src/core/convert/convert_reader.cpp
+  src/core/convert/convert_image.cpp
+  src/core/list/list_run.cpp
+  src/core/list/list_image.cpp
+  src/core/list/list_decode.cpp
+  src/core/check/check_listing.cpp
+  src/core/renum/renumber_listing.cpp)

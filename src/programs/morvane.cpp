@@ -1,0 +1,35 @@
+// morvane: converts a BASIC listing into a tokenized program image.
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/convert/convert_run.h"
+#include "programs/run_files.h"
+
+namespace {
+
+// Prints the usage text and exits 1 unless there are exactly two arguments.
+void check_arguments_or_exit(int argument_count) {
+    if (argument_count == 2) return;
+    std::fputs("morvane version 0.5 : usage\n", stderr);
+    std::fputs("  morvane infile outfile\n", stderr);
+    std::exit(1);
+}
+
+// The run's blocks, a few hundred KiB: static, so that starting the
+// program needs no allocation.
+morvane::Converter converter;
+
+} // namespace
+
+int main(int argc, char **argv) {
+    using namespace morvane;
+    open_standard_streams();
+    check_arguments_or_exit(argc - 1);
+    refuse_same_pipe_or_exit(argv[1], argv[2]);
+    RunFiles files;
+    open_input_or_exit(files, argv[1]);
+    refuse_image_as_listing_or_exit(files); // before the output, typically the listing, is opened
+    open_output_or_exit(files, argv[2]);
+    Outcome outcome = convert(converter, input_source(files), output_sink(files));
+    return finish_run(files, outcome);
+}

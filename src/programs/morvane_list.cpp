@@ -1,0 +1,56 @@
+// morvane-list: lists a tokenized program image as a BASIC listing that
+// converts back into the same image.
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/list/list_run.h"
+#include "programs/run_files.h"
+#include "core/io/run_messages.h"
+
+namespace {
+
+// Prints the usage text and exits 1 unless there are exactly two arguments.
+void check_arguments_or_exit(int argument_count) {
+    if (argument_count == 2) return;
+    std::fputs("morvane-list version " MORVANE_VERSION " : usage\n", stderr);
+    std::fputs("  morvane-list infile outfile\n", stderr);
+    std::exit(1);
+}
+
+// "-" names standard input or standard output.
+bool is_standard_stream(const char *path) {
+    return path[0] == '-' && path[1] == '\0';
+}
+
+void name_line_not_read_back(void *, std::uint64_t line_number, int body_offset) {
+    morvane::with_line_not_read_back_message(
+        line_number, body_offset,
+        [](const char *format, auto... arguments) { morvane::print_line(format, arguments...); });
+}
+
+// The run's blocks, a few hundred KiB: static, so that starting the
+// program needs no allocation.
+morvane::Lister lister;
+
+} // namespace
+
+int main(int argc, char **argv) {
+    using namespace morvane;
+    open_standard_streams();
+    check_arguments_or_exit(argc - 1);
+    refuse_same_pipe_or_exit(argv[1], argv[2]);
+    RunFiles files;
+    if (is_standard_stream(argv[1]))
+        use_standard_input(files, argv[1]);
+    else
+        open_input_or_exit(files, argv[1]);
+    Outcome outcome = start_listing(lister, input_source(files)); // before the listing is created
+    if (outcome.kind == OutcomeKind::COMPLETE) {
+        if (is_standard_stream(argv[2]))
+            use_standard_output_or_exit(files, argv[2]);
+        else
+            open_output_or_exit(files, argv[2]);
+        outcome = list_records(lister, output_sink(files), {name_line_not_read_back, nullptr});
+    }
+    return finish_run(files, outcome);
+}

@@ -1,0 +1,128 @@
+// morvane-renum: puts a listing's lines in the machine's order and numbers
+// them anew, rewriting every line number their statements name; lines
+// without numbers and labels are numbered like the rest.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "core/io/memory_sink.h"
+#include "core/renum/renumber_listing.h"
+#include "programs/run_files.h"
+#include "core/io/run_messages.h"
+#include "programs/whole_file.h"
+
+namespace {
+
+using namespace morvane;
+
+struct Arguments {
+    morvane::RenumberOptions options;
+    const char *input;
+    const char *output;
+};
+
+[[noreturn]] void exit_usage(const char *problem, const char *name) {
+    if (problem != nullptr) std::fprintf(stderr, "morvane-renum: %s%s\n", problem, name);
+    std::fputs("usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n", stderr);
+    std::exit(2);
+}
+
+// A number from lowest to 65535, written in decimal digits alone.
+std::uint32_t number_or_exit(const char *option, const char *text, std::uint32_t lowest) {
+    std::uint32_t number = 0;
+    bool digits = *text != '\0';
+    for (const char *at = text; *at != '\0' && digits; at++) {
+        digits = *at >= '0' && *at <= '9' && number <= 65535;
+        number = number * 10 + static_cast<std::uint32_t>(*at - '0');
+    }
+    if (!digits || number < lowest || number > 65535) {
+        std::fprintf(stderr, "morvane-renum: %s takes a number from %u to 65535, not '%s'\n",
+                     option, lowest, text);
+        exit_usage(nullptr, "");
+    }
+    return number;
+}
+
+// --start, --step and --from, each as "--start N" or "--start=N", then the two files.
+Arguments read_arguments_or_exit(int argc, char **argv) {
+    Arguments arguments{};
+    const char *files[2] = {};
+    int file_count = 0;
+    bool options_end = false;
+    for (int at = 1; at < argc; at++) {
+        const char *argument = argv[at];
+        if (options_end || argument[0] != '-' || argument[1] == '\0') {
+            if (file_count == 2) exit_usage("one file too many: ", argument);
+            files[file_count++] = argument;
+            continue;
+        }
+        if (std::strcmp(argument, "--") == 0) {
+            options_end = true;
+            continue;
+        }
+        const char *names[] = {"--start", "--step", "--from"};
+        std::uint32_t *values[] = {&arguments.options.start, &arguments.options.step,
+                                   &arguments.options.from};
+        int option = -1;
+        const char *value = nullptr;
+        for (int i = 0; i < 3 && option < 0; i++) {
+            std::size_t length = std::strlen(names[i]);
+            if (std::strncmp(argument, names[i], length) != 0) continue;
+            if (argument[length] == '=')
+                value = argument + length + 1;
+            else if (argument[length] == '\0' && at + 1 < argc)
+                value = argv[++at];
+            else if (argument[length] != '\0')
+                continue;
+            option = i;
+        }
+        if (option < 0) exit_usage("unknown option ", argument);
+        if (value == nullptr) exit_usage("a number must follow ", argument);
+        *values[option] = number_or_exit(names[option], value, option == 1 ? 1 : 0);
+    }
+    if (file_count < 2) exit_usage(nullptr, "");
+    arguments.input = files[0];
+    arguments.output = files[1];
+    return arguments;
+}
+
+// Prints a finding on standard error as morvane-check prints it.
+void print_finding(void *context, const morvane::Finding &finding) {
+    morvane::with_finding_line(
+        static_cast<const char *>(context), finding,
+        [](const char *format, auto... arguments) { morvane::print_line(format, arguments...); });
+}
+
+// The listing renumbered in memory, so that nothing is written unless all of
+// it could be; exits 1 after the findings if it was refused.
+MemorySink renumber_or_exit(const Arguments &arguments, const char *name) {
+    std::size_t length = 0;
+    unsigned char *listing = read_whole_file(arguments.input, length);
+    if (listing == nullptr) {
+        std::fprintf(stderr, "morvane-renum: can't read %s\n", arguments.input);
+        std::exit(1);
+    }
+    MemorySink renumbered{nullptr, 0, 0, false};
+    RenumberOutcome outcome =
+        renumber_listing(listing, length, arguments.options, memory_sink(renumbered),
+                         {print_finding, const_cast<char *>(name)});
+    std::free(listing);
+    if (outcome == RenumberOutcome::RENUMBERED) return renumbered;
+    if (outcome != RenumberOutcome::REFUSED)
+        std::fprintf(stderr, "morvane-renum: not enough memory for %s\n", name);
+    std::free(renumbered.bytes);
+    std::exit(1);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    open_standard_streams();
+    Arguments arguments = read_arguments_or_exit(argc, argv);
+    const char *name = std::strcmp(arguments.input, "-") == 0 ? "<stdin>" : arguments.input;
+    MemorySink renumbered = renumber_or_exit(arguments, name);
+    bool written = write_whole_file(arguments.output, renumbered.bytes, renumbered.length);
+    std::free(renumbered.bytes);
+    if (!written) std::fprintf(stderr, "morvane-renum: can't write %s\n", arguments.output);
+    return written ? 0 : 1;
+}
