@@ -6,11 +6,10 @@
 
 #include <cstdint>
 
+#include "core/basic/keyword_table.h"
+
 namespace morvane {
 
-constexpr std::int32_t TOKEN_GOTO = 0x88, TOKEN_GOSUB = 0x8C, TOKEN_THEN = 0xC7,
-                       TOKEN_RESTORE = 0x8B, TOKEN_RUN = 0x89, TOKEN_LIST = 0x97,
-                       TOKEN_LLIST = 0x98, TOKEN_DELETE = 0xC1;
 
 enum class ReferenceKind {
     NUMBER,   // a run of digits
