@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/basic/keyword_table.h"
-#include "core/basic/line_references.h"
+#include "core/basic/scanner.h"
 #include "morvane.h"
 #include "support.h"
 
@@ -514,21 +514,16 @@ TEST(RenumProperty, GeneratedImageIsTheOriginalsWithNumbersMapped) {
 // --- Labels: a corpus program written with labels and without numbers
 // renumbers into what the numbered original renumbers into. ---
 
-struct NumberReferences {
-    std::vector<morvane::Reference> found;
-};
-
-void keep_reference(void *context, const morvane::Reference &reference) {
-    if (reference.kind == morvane::ReferenceKind::NUMBER)
-        static_cast<NumberReferences *>(context)->found.push_back(reference);
-}
-
-std::vector<morvane::Reference> references_of(const std::string &statements) {
+// The line numbers the statements name, as the scanner reads them.
+std::vector<morvane::Item> references_of(const std::string &statements) {
     std::vector<unsigned char> text(statements.begin(), statements.end());
     text.resize(text.size() + 32, 0);
-    NumberReferences references;
-    morvane::find_references(text.data(), 0, keep_reference, &references);
-    return references.found;
+    std::vector<morvane::Item> references;
+    morvane::LineScan scan;
+    morvane::start_line_scan(scan, text.data());
+    for (morvane::Item item; morvane::scan_item(scan, item);)
+        if (item.kind == morvane::ItemKind::REFERENCE) references.push_back(item);
+    return references;
 }
 
 // The listing with its numbers replaced by labels where a line is named,
@@ -560,7 +555,7 @@ std::string written_with_labels(const std::string &listing, std::mt19937 &random
     for (Line &line : lines) {
         auto references = references_of(line.statements);
         for (auto reference = references.rbegin(); reference != references.rend(); ++reference) {
-            std::string number = std::to_string(reference->number);
+            std::string number = std::to_string(reference->value);
             if (!numbers.count(number)) continue;
             line.statements.replace(reference->start, reference->end - reference->start,
                                     "@L" + number);

@@ -26,8 +26,8 @@ morvane::MemorySink findings{nullptr, 0, 0, false};
 void gather_finding(void *, const morvane::Finding &finding) {
     char line[400];
     int length = std::snprintf(line, sizeof line, "%llu\t%llu\t%s\t%s\t%s\n",
-                               static_cast<unsigned long long>(finding.line),
-                               static_cast<unsigned long long>(finding.column),
+                               static_cast<unsigned long long>(finding.start.line),
+                               static_cast<unsigned long long>(finding.start.column),
                                finding.error ? "error" : "warning", finding.name, finding.message);
     morvane::write_memory(&findings, reinterpret_cast<const unsigned char *>(line),
                           static_cast<std::size_t>(length));
@@ -63,8 +63,9 @@ EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data,
 // The checker's findings go to findings_text; returns how many there are.
 EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size) {
     start_run();
-    return static_cast<int>(
-        morvane::check_listing(data, static_cast<std::size_t>(size), {gather_finding, nullptr}));
+    std::uint64_t count = 0;
+    morvane::check_listing(data, static_cast<std::size_t>(size), {gather_finding, nullptr}, count);
+    return static_cast<int>(count);
 }
 
 // Renumbers into the result, the findings to findings_text; returns 0

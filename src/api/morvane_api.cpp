@@ -103,8 +103,8 @@ void add_finding(void *context, const Finding &finding) {
         list.capacity = capacity;
     }
     morvane_finding &added = list.findings[list.count++];
-    added.line = finding.line;
-    added.column = finding.column;
+    added.line = finding.start.line;
+    added.column = finding.start.column;
     added.error = finding.error ? 1 : 0;
     std::snprintf(added.name, sizeof added.name, "%s", finding.name);
     std::snprintf(added.message, sizeof added.message, "%s", finding.message);
@@ -171,7 +171,10 @@ extern "C" int morvane_renumber(const unsigned char *listing, size_t listing_len
 extern "C" int morvane_check(const unsigned char *listing, size_t listing_length,
                              morvane_finding **findings, size_t *count) {
     FindingList list{nullptr, 0, 0, false};
-    check_listing(listing, listing_length, {add_finding, &list});
+    std::uint64_t found = 0;
+    if (check_listing(listing, listing_length, {add_finding, &list}, found) !=
+        CheckOutcome::CHECKED)
+        list.out_of_memory = true;
     if (list.out_of_memory) {
         std::free(list.findings);
         list = {nullptr, 0, 0, true};

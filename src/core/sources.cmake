@@ -8,8 +8,10 @@ set(MORVANE_CORE_SOURCES
   src/core/io/memory_sink.cpp
   src/core/basic/keyword_table.cpp
   src/core/basic/charset.cpp
-  src/core/basic/listing_text.cpp
-  src/core/basic/line_references.cpp
+  src/core/basic/editor_position.cpp
+  src/core/basic/listing_front.cpp
+  src/core/basic/scanner.cpp
+  src/core/findings/findings.cpp
   src/core/convert/line_number.cpp
   src/core/convert/tokenizer.cpp
   src/core/convert/line_convert.cpp
@@ -20,4 +22,6 @@ set(MORVANE_CORE_SOURCES
   src/core/list/list_image.cpp
   src/core/list/list_decode.cpp
   src/core/check/check_listing.cpp
+  src/core/renum/renum_lines.cpp
+  src/core/renum/renum_labels.cpp
   src/core/renum/renumber_listing.cpp)

@@ -10,15 +10,12 @@
 
 namespace {
 
-const char *const ERRORS[] = {"line-order", "empty-line", "no-line-number", "charset"};
-const char *const WARNINGS[] = {
-    "long-line", "unnumbered-first-line", "line-number-range", "lone-cr",       "end-mark",
-    "nul-byte",  "passthrough",           "keyword-in-name",   "missing-target"};
-constexpr int WARNING_COUNT = sizeof WARNINGS / sizeof WARNINGS[0];
+using morvane::FINDING_KIND_COUNT;
+using morvane::FINDING_KINDS;
 
 struct Options {
-    bool silenced[WARNING_COUNT];
-    int first_file; // argv index
+    bool silenced[FINDING_KIND_COUNT]; // by kind, each kind of the name turned off
+    int first_file;                    // argv index
 };
 
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
@@ -27,16 +24,14 @@ struct Options {
     std::exit(2);
 }
 
-int warning_index(const char *name) {
-    for (int i = 0; i < WARNING_COUNT; i++)
-        if (std::strcmp(WARNINGS[i], name) == 0) return i;
-    return -1;
-}
-
-bool is_error_name(const char *name) {
-    for (const char *error : ERRORS)
-        if (std::strcmp(error, name) == 0) return true;
-    return false;
+// Turns off every warning of the checker's by that name; false if there is none.
+bool silence(Options &options, const char *name) {
+    bool found = false;
+    for (const morvane::FindingKind &kind : FINDING_KINDS)
+        if ((kind.programs & morvane::FROM_CHECK) != 0 && !kind.error &&
+            std::strcmp(kind.name, name) == 0)
+            found = options.silenced[static_cast<int>(kind.id)] = true;
+    return found;
 }
 
 // -w NAME turns a warning off; errors cannot be.
@@ -50,10 +45,9 @@ Options read_options_or_exit(int argc, char **argv) {
         }
         if (std::strcmp(argv[at], "-w") != 0) exit_usage("unknown option ", argv[at]);
         if (++at == argc) exit_usage("-w needs the name of a warning", "");
-        if (is_error_name(argv[at])) exit_usage("errors cannot be turned off: ", argv[at]);
-        int warning = warning_index(argv[at]);
-        if (warning < 0) exit_usage("no such warning: ", argv[at]);
-        options.silenced[warning] = true;
+        const morvane::FindingKind *kind = morvane::finding_kind_named(argv[at], morvane::FROM_CHECK);
+        if (kind != nullptr && kind->error) exit_usage("errors cannot be turned off: ", argv[at]);
+        if (!silence(options, argv[at])) exit_usage("no such warning: ", argv[at]);
     }
     if (at == argc) exit_usage(nullptr, "");
     options.first_file = at;
@@ -68,8 +62,7 @@ struct Printer {
 
 void print_finding(void *context, const morvane::Finding &finding) {
     auto &printer = *static_cast<Printer *>(context);
-    int warning = finding.error ? -1 : warning_index(finding.name);
-    if (warning >= 0 && printer.options->silenced[warning]) return;
+    if (printer.options->silenced[static_cast<int>(finding.id)]) return;
     morvane::with_finding_line(printer.path, finding, [](const char *format, auto... arguments) {
         std::printf(format, arguments...);
         std::putchar('\n');
@@ -92,8 +85,14 @@ int main(int argc, char **argv) {
         }
         const char *path = std::strcmp(argv[at], "-") == 0 ? "<stdin>" : argv[at];
         Printer printer{path, &options, false};
-        morvane::check_listing(listing, length, {print_finding, &printer});
+        std::uint64_t count = 0;
+        morvane::CheckOutcome outcome =
+            morvane::check_listing(listing, length, {print_finding, &printer}, count);
         std::free(listing);
+        if (outcome != morvane::CheckOutcome::CHECKED) {
+            std::fprintf(stderr, "morvane-check: not enough memory for %s\n", path);
+            unreadable = true;
+        }
         found = found || printer.printed;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

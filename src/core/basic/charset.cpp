@@ -149,6 +149,11 @@ bool convert_charset(unsigned char *text) {
     return true;
 }
 
+int convert_two_byte_character(unsigned char lead, unsigned char trail, unsigned char *out) {
+    std::uint16_t target = TWO_BYTE_TARGETS.target[lead - FIRST_LEAD_BYTE][trail];
+    return target == 0 ? 0 : store_target(out, 0, target);
+}
+
 int first_unconvertible_character(const unsigned char *text) {
     for (int read = 0; text[read] != 0x00; read++) {
         if (!is_lead_byte(text[read])) continue;

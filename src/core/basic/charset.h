@@ -31,6 +31,12 @@ constexpr unsigned char CONTROL_CODE_ESCAPE = 0x14;
 // target set lacks stops it; the text is then left half rewritten.
 bool convert_charset(unsigned char *text);
 
+// Writes what the two-byte character lead, trail becomes at out (room for
+// two bytes): its target code, the code and its sound mark, or the pair a
+// code from 0x01 to 0x1F travels as. Returns how many bytes; 0 if the
+// target set lacks the character. lead is one of 0x80-0x9F.
+int convert_two_byte_character(unsigned char lead, unsigned char trail, unsigned char *out);
+
 // Where in a line ending in 0x00 the first two-byte character the target
 // set lacks starts; -1 if there is none.
 int first_unconvertible_character(const unsigned char *text);

@@ -1,49 +1,33 @@
 #include "core/check/check_listing.h"
 
-#include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/basic/keyword_table.h"
-#include "core/basic/line_references.h"
-#include "core/basic/line_text.h"
-#include "core/basic/listing_text.h"
+#include "core/basic/listing_front.h"
+#include "core/basic/scanner.h"
+#include "core/io/grown.h"
 
 namespace morvane {
 namespace {
 
-constexpr unsigned char END_OF_FILE_MARK = 0x1A;
-constexpr int MOST_FINDINGS_A_LINE = 64;
-
-// A finding kept until its line is done, by the raw offset it points at.
-struct Pending {
-    std::size_t offset;
-    Finding finding;
-};
-
-// One line as the converter reads it, with where each byte came from.
-struct CheckedLine {
-    unsigned char text[LINE_BUFFER_SIZE + SCAN_PADDING];
-    std::size_t origin[LINE_BUFFER_SIZE + SCAN_PADDING];
-    int length;
-    bool cut; // 1,023 bytes without a line feed: the rest is read as the next line
-    std::size_t raw_start, raw_end;
+// A run of lines whose numbers are above 65,535, named once at its first.
+struct RangeRun {
+    std::size_t start; // the first line's start
+    std::uint64_t lines;
 };
 
 struct Check {
-    const unsigned char *listing;
-    std::size_t length;
-    std::size_t end; // where the end mark stands, or length
+    ListingFront front;
     FindingSink sink;
     EditorCursor cursor;
+    LineFindings findings;
     std::uint64_t count;
     // Line numbers of the listing: the first pass marks them, the second checks targets.
     unsigned char defined[65536 / 8];
-    bool first_pass;
-    // The line checking stands at.
-    CheckedLine line;
-    Pending pending[MOST_FINDINGS_A_LINE];
-    int pending_count;
+    Grown<RangeRun> range_runs;
+    std::size_t next_run; // the first run not yet named
     // Line numbers as the converter has taken them.
     bool any_line;
     std::int32_t previous_number;
@@ -52,338 +36,327 @@ struct Check {
     std::uint64_t lone_carriage_returns;
     std::size_t first_lone_carriage_return;
     bool lone_told;
+    // The line checking stands at, and its items.
+    FrontLine line;
+    int item_count;
+    Item items[LINE_TEXT_ROOM];
 };
 
-// The entry a finding goes to: the next free one; when the line has more
-// findings than room, an error takes the last warning's, and a warning none.
-Pending *room_for(Check &check, bool error) {
-    if (check.pending_count < MOST_FINDINGS_A_LINE) return &check.pending[check.pending_count++];
-    for (int i = check.pending_count - 1; error && i >= 0; i--)
-        if (!check.pending[i].finding.error) return &check.pending[i];
-    return nullptr;
+// Adds a finding about the text's bytes from first to last.
+void add_at_text(Check &check, int first, int last, FindingId id, auto... arguments) {
+    const FrontLine &line = check.line;
+    std::size_t offset = line.length > 0 ? line.origin[first] : line.start;
+    std::size_t end = line.length > 0 ? text_end_offset(line, last) : line.start;
+    if (Finding *finding = add_finding(check.findings, offset, end))
+        set_finding(*finding, id, arguments...);
 }
 
-void add(Check &check, std::size_t offset, bool error, const char *name, const char *format,
-         auto... arguments) {
-    if (check.first_pass) return;
-    Pending *room = room_for(check, error);
-    if (room == nullptr) return;
-    room->offset = offset;
-    set_finding(room->finding, error, name, format, arguments...);
+void add_at(Check &check, std::size_t offset, std::size_t end, FindingId id, auto... arguments) {
+    if (Finding *finding = add_finding(check.findings, offset, end))
+        set_finding(*finding, id, arguments...);
 }
 
-// Tells the line's findings in file order.
-void tell_pending(Check &check) {
-    std::stable_sort(check.pending, check.pending + check.pending_count,
-                     [](const Pending &a, const Pending &b) { return a.offset < b.offset; });
-    for (int i = 0; i < check.pending_count; i++) {
-        Pending &pending = check.pending[i];
-        check.cursor.move_to(pending.offset);
-        pending.finding.line = check.cursor.line;
-        pending.finding.column = check.cursor.column;
-        check.sink.found(check.sink.context, pending.finding);
-        check.count++;
-    }
-    check.pending_count = 0;
+void scan_items(Check &check) {
+    LineScan scan;
+    start_line_scan(scan, check.line.text);
+    check.item_count = 0;
+    while (scan_item(scan, check.items[check.item_count]))
+        check.item_count++;
 }
 
-// Cuts the next line out by the listing's text rules: carriage returns
-// dropped, at most 1,023 bytes, up to and including the line feed.
-bool cut_line(Check &check, std::size_t &at) {
-    CheckedLine &line = check.line;
-    line.length = 0;
-    line.raw_start = at;
-    while (line.length < LONGEST_LINE && at < check.end) {
-        unsigned char b = check.listing[at];
-        if (b == '\r') {
-            at++;
-            continue;
-        }
-        line.origin[line.length] = at;
-        line.text[line.length++] = b;
-        at++;
-        if (b == '\n') break;
-    }
-    line.raw_end = at;
-    line.cut = line.length == LONGEST_LINE && line.text[LONGEST_LINE - 1] != '\n';
-    return line.length > 0;
+// The line's number as the converter reads it: its digits, or 0 if it has none.
+struct LineNumber {
+    bool has_digits;
+    bool over_32_bits;
+    std::uint32_t wrapped;
+    int digits_end;
+};
+
+LineNumber line_number_of(const unsigned char *text, const Item *first) {
+    LineNumber number{false, false, 0, 0};
+    if (first == nullptr || first->kind != ItemKind::LINE_NUMBER) return number;
+    number.has_digits = true;
+    number.digits_end = first->end;
+    number.wrapped = wrapped_line_number(text, *first, number.over_32_bits);
+    return number;
 }
 
-void add_charset_problem(void *context, CharsetProblemKind kind, std::size_t offset,
-                         unsigned char first, unsigned char second) {
-    auto &check = *static_cast<Check *>(context);
-    switch (kind) {
-    case CharsetProblemKind::NO_SECOND_BYTE:
-        add(check, offset, true, "charset",
-            "Shift_JIS first byte 0x%02X has no second byte; remove it", first);
-        break;
-    case CharsetProblemKind::NOT_IN_SET:
-        add(check, offset, true, "charset",
-            "character 0x%02X%02X is not in the target character set; replace it", first, second);
-        break;
-    case CharsetProblemKind::PASSED_THROUGH:
-        add(check, offset, false, "passthrough",
-            "character 0x%02X%02X is not in the target character set; the converter copies its "
-            "two bytes, which the machine shows as two other characters",
-            first, second);
-        break;
-    }
-}
-
-// Rewrites the line into target codes, each byte keeping its origin, and
-// names the characters the target set lacks; those are left out, as if mended.
-int convert_checked(Check &check, unsigned char *out, std::size_t *origin) {
-    CheckedLine &line = check.line;
-    return convert_with_origins(line.text, line.origin, line.length, out, origin,
-                                add_charset_problem, &check);
+LineNumber line_number_of(const Check &check) {
+    return line_number_of(check.line.text, check.item_count > 0 ? &check.items[0] : nullptr);
 }
 
 bool is_defined(const Check &check, std::uint64_t number) {
     return number < 65536 && (check.defined[number / 8] >> (number % 8) & 1) != 0;
 }
 
-struct TargetCheck {
-    Check *check;
-    const std::size_t *origin;
-};
-
-// Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
-void check_target(void *context, const Reference &reference) {
-    auto &target = *static_cast<TargetCheck *>(context);
-    bool jump = reference.token == TOKEN_GOTO || reference.token == TOKEN_GOSUB ||
-                reference.token == TOKEN_THEN || reference.token == TOKEN_RESTORE ||
-                reference.token == TOKEN_RUN;
-    if (!jump || reference.kind != ReferenceKind::NUMBER) return;
-    // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
-    bool trap_off = reference.number == 0 && reference.token == TOKEN_GOTO;
-    if (!is_defined(*target.check, reference.number) && !trap_off)
-        add(*target.check, target.origin[reference.start], false, "missing-target",
-            "line %llu does not exist; no line has that number",
-            static_cast<unsigned long long>(reference.number));
+// Takes the line's number as the converter does; true if it is above the one before.
+bool take_line_number(Check &check, const LineNumber &number) {
+    auto value = static_cast<std::int32_t>(number.wrapped);
+    if (check.previous_number >= value) return false;
+    check.any_line = true;
+    check.previous_number = value;
+    check.previous_editor_line = check.line.editor_line;
+    if (value >= 0 && value < 65536)
+        check.defined[value / 8] |= static_cast<unsigned char>(1u << (value % 8));
+    return true;
 }
 
-// Names a keyword found inside a name: at least two letters of the name
-// before it, which the tokenizer wrote as letters. The message shows how the
-// whole run of letters is read.
-void check_keyword_in_name(Check &check, const unsigned char *text, const std::size_t *origin,
-                           int run_start) {
+// The first pass: every line number the converter takes, and the runs of
+// numbers above 65,535.
+bool mark_line_numbers(Check &check) {
+    RangeRun run{0, 0};
+    while (read_next_line(check.front, check.line)) {
+        LineScan scan;
+        start_line_scan(scan, check.line.text);
+        Item first;
+        LineNumber number = line_number_of(check.line.text, scan_item(scan, first) ? &first : nullptr);
+        take_line_number(check, number);
+        bool above = number.has_digits && (number.over_32_bits || number.wrapped > 65535);
+        if (above && run.lines++ == 0) run.start = check.line.start;
+        if (!above && run.lines > 0) {
+            if (!check.range_runs.add(run)) return false;
+            run.lines = 0;
+        }
+    }
+    return run.lines == 0 || check.range_runs.add(run);
+}
+
+void check_range(Check &check, const LineNumber &number) {
+    const Grown<RangeRun> &runs = check.range_runs;
+    if (check.next_run >= runs.count || runs[check.next_run].start != check.line.start) return;
+    std::uint64_t lines = runs[check.next_run++].lines;
+    const char *over = number.over_32_bits ? "over " : "";
+    auto shown = static_cast<unsigned long long>(number.over_32_bits ? 4294967295u : number.wrapped);
+    unsigned stored = number.wrapped & 0xFFFF;
+    if (lines == 1)
+        add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE, over, shown, stored);
+    else
+        add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE_RUN, over, shown,
+                    stored, static_cast<unsigned long long>(lines - 1));
+    if (lines > 1) check.findings.pending[check.findings.count - 1].finding.lines = lines;
+}
+
+// Checks the line's number against the one before, as the converter does.
+void check_line_number(Check &check) {
+    const FrontLine &line = check.line;
+    LineNumber number = line_number_of(check);
+    int last = number.digits_end > 0 ? number.digits_end - 1 : 0;
+    bool empty = line.length == 0 || line.text[0] == '\n';
+    if (!check.any_line && !number.has_digits)
+        add_at_text(check, 0, 0, FindingId::UNNUMBERED_FIRST_LINE);
+    int previous = check.previous_number;
+    std::uint64_t previous_editor_line = check.previous_editor_line;
+    bool first = !check.any_line;
+    if (!take_line_number(check, number)) {
+        if (first)
+            add_at_text(check, 0, last, FindingId::LINE_ORDER_BELOW_ZERO,
+                        static_cast<unsigned long long>(number.wrapped),
+                        static_cast<int>(number.wrapped));
+        else if (empty)
+            add_at_text(check, 0, 0, FindingId::EMPTY_LINE, previous);
+        else if (!number.has_digits)
+            add_at_text(check, 0, 0, FindingId::NO_LINE_NUMBER, previous);
+        else
+            add_at_text(check, 0, last, FindingId::LINE_ORDER, static_cast<int>(number.wrapped),
+                        previous, static_cast<unsigned long long>(previous_editor_line));
+    }
+    check_range(check, number);
+}
+
+void check_charset(Check &check) {
+    const FrontLine &line = check.line;
+    for (int i = 0; i < line.problem_count; i++) {
+        const CharsetProblem &problem = line.problems[i];
+        std::size_t end = problem.offset + 2;
+        switch (problem.kind) {
+        case CharsetProblemKind::NO_SECOND_BYTE:
+            add_at(check, problem.offset, problem.offset + 1, FindingId::CHARSET_NO_SECOND_BYTE,
+                   problem.first);
+            break;
+        case CharsetProblemKind::NOT_IN_SET:
+            add_at(check, problem.offset, end, FindingId::CHARSET_NOT_IN_SET, problem.first,
+                   problem.second);
+            break;
+        case CharsetProblemKind::PASSED_THROUGH:
+            add_at(check, problem.offset, end, FindingId::PASSTHROUGH, problem.first,
+                   problem.second);
+            break;
+        }
+    }
+}
+
+// Names a keyword found inside a name, which the tokenizer wrote as
+// letters around it. The message shows how the run of letters from
+// run_start is read, item by item: a name letter by letter, a keyword whole.
+void add_keyword_in_name(Check &check, int first_item, int run_start) {
+    const unsigned char *text = check.line.text;
     char name[64] = {}, read_as[160] = {};
-    int n = 0, r = 0;
-    for (int at = run_start; is_ascii_letter(text[at]) && n < 40;) {
-        int length = 0;
-        std::int32_t token = match_keyword(text + at, length);
-        if (token == 0 || !is_ascii_letter(text[at])) length = 1;
+    int n = 0, r = 0, at = run_start, last = run_start;
+    for (int i = first_item; i < check.item_count && is_ascii_letter(text[at]) && n < 40;) {
+        const Item &item = check.items[i];
+        if (item.start > at) break;
+        int length = item.kind == ItemKind::KEYWORD && item.start == at ? item.end - at : 1;
         if (r > 0 && r < 150) read_as[r++] = ' ';
         for (int k = 0; k < length && n < 40; k++, at++) {
             name[n++] = static_cast<char>(to_upper(text[at]));
             if (r < 150) read_as[r++] = static_cast<char>(to_upper(text[at]));
         }
+        last = at - 1;
+        if (at >= item.end) i++;
     }
-    add(check, origin[run_start], false, "keyword-in-name",
-        "%s is read as %s: a keyword stands inside the name; rename it or put spaces around "
-        "the keyword",
-        name, read_as);
+    add_at_text(check, run_start, last, FindingId::KEYWORD_IN_NAME, name, read_as);
 }
 
-// Walks the statements as the tokenizer does: keywords, strings, the
-// items after DATA and the remark after REM.
-void check_statements(Check &check, const unsigned char *text, const std::size_t *origin, int at) {
-    int letters_before = 0, run_start = at;
+// A keyword inside a name: at least two letters of the name before it.
+void check_keyword_in_name(Check &check) {
+    const unsigned char *text = check.line.text;
+    int letters_before = 0, run_start = 0, run_item = 0, previous_end = -1;
     bool named_in_run = false;
-    while (text[at] != '\n' && text[at] != 0x00) {
-        unsigned char c = text[at];
-        if (c == '"') {
-            for (at++; text[at] != '"' && text[at] != '\n' && text[at] != 0x00; at++) {
-            }
-            if (text[at] == '"') at++;
-            letters_before = 0;
-            continue;
-        }
-        int length = 0;
-        std::int32_t token = c > '"' ? match_keyword(text + at, length) : 0;
-        if (token == 0) {
-            if (is_ascii_letter(c)) {
-                if (letters_before == 0) {
+    for (int i = 0; i < check.item_count; i++) {
+        const Item &item = check.items[i];
+        if (item.start != previous_end) letters_before = 0;
+        previous_end = item.end;
+        if (item.kind == ItemKind::NAME) {
+            for (int at = item.start; at < item.end; at++) {
+                if (!is_ascii_letter(text[at])) {
+                    letters_before = 0;
+                    continue;
+                }
+                if (letters_before++ == 0) {
                     run_start = at;
+                    run_item = i;
                     named_in_run = false;
                 }
-                letters_before++;
-            } else {
-                letters_before = 0;
             }
-            at++;
-            continue;
-        }
-        if (letters_before >= 2 && is_ascii_letter(c) && !named_in_run) {
-            check_keyword_in_name(check, text, origin, run_start);
-            named_in_run = true;
-        }
-        at += length;
-        if (token == TOKEN_REM) return;
-        if (token == TOKEN_DATA) {
-            bool quoted = false;
-            for (; text[at] != '\n' && text[at] != 0x00; at++) {
-                if (text[at] == '"') quoted = !quoted;
-                if (text[at] == ':' && !quoted) break;
+        } else if (item.kind == ItemKind::KEYWORD && is_ascii_letter(text[item.start])) {
+            if (letters_before >= 2 && !named_in_run) {
+                add_keyword_in_name(check, run_item, run_start);
+                named_in_run = true;
             }
-            if (text[at] == ':') at++;
+        } else {
+            letters_before = 0;
         }
-        if (is_reference_token(token)) {
-            TargetCheck target{&check, origin};
-            at = read_references(text, at, token, check_target, &target);
-        }
-        // A name runs on after a keyword inside it; it ends at anything else.
-        if (!is_ascii_letter(c)) letters_before = 0;
     }
 }
 
-// Checks the line's number against the one before, as the converter does;
-// returns where the statements start.
-int check_line_number(Check &check, const unsigned char *text, const std::size_t *origin,
-                      int length) {
-    int digits = 0;
-    std::uint64_t value = 0;
-    bool over_32_bits = false;
-    for (; is_ascii_digit(text[digits]); digits++) {
-        value = value * 10 + (text[digits] - '0');
-        if (value > 0xFFFFFFFFu) over_32_bits = true;
-        value &= 0xFFFFFFFFu;
+// Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
+void check_targets(Check &check) {
+    for (int i = 0; i < check.item_count; i++) {
+        const Item &item = check.items[i];
+        if (item.kind != ItemKind::REFERENCE || !is_jump_token(item.token)) continue;
+        // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
+        bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
+        if (!is_defined(check, item.value) && !trap_off)
+            add_at_text(check, item.start, item.end - 1, FindingId::MISSING_TARGET,
+                        static_cast<unsigned long long>(item.value));
     }
-    auto number = static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-    std::size_t start = length > 0 ? origin[0] : check.line.raw_start;
-    bool empty = length == 0 || text[0] == '\n';
-    if (!check.any_line && digits == 0)
-        add(check, start, false, "unnumbered-first-line",
-            "the first line has no line number and is stored as line 0; give it a number");
-    if (check.previous_number >= number) {
-        if (!check.any_line)
-            add(check, start, true, "line-order",
-                "line number %llu is read as %d, which is below 0; use a number from 0 to 65,535",
-                static_cast<unsigned long long>(value), static_cast<int>(number));
-        else if (empty)
-            add(check, start, true, "empty-line",
-                "empty line: the converter reads it as line 0, not above %d; remove it",
-                static_cast<int>(check.previous_number));
-        else if (digits == 0)
-            add(check, start, true, "no-line-number",
-                "line does not start with a line number: the converter reads it as line 0, not "
-                "above %d; number it or join it to the line before",
-                static_cast<int>(check.previous_number));
-        else
-            add(check, start, true, "line-order", "line number %d is not above %d on line %llu",
-                static_cast<int>(number), static_cast<int>(check.previous_number),
-                static_cast<unsigned long long>(check.previous_editor_line));
-    } else {
-        check.any_line = true;
-        check.previous_number = number;
-        check.cursor.move_to(start);
-        check.previous_editor_line = check.cursor.line;
-        if (number >= 0 && number < 65536)
-            check.defined[number / 8] |= static_cast<unsigned char>(1u << (number % 8));
-    }
-    if (digits > 0 && (over_32_bits || value > 65535))
-        add(check, start, false, "line-number-range",
-            "line number %s%llu is above 65,535 and is stored as %u", over_32_bits ? "over " : "",
-            static_cast<unsigned long long>(over_32_bits ? 4294967295u : value),
-            static_cast<unsigned>(value & 0xFFFF));
-    return digits + (text[digits] == ' ' ? 1 : 0);
 }
 
 // The bytes of the editor's line that the cut left over, and the number
-// the converter reads for the rest.
+// the converter reads for the rest: the next line's digits.
 void check_cut(Check &check) {
-    std::size_t at = check.line.raw_end, line_end = at;
-    while (line_end < check.end && check.listing[line_end] != '\n')
-        line_end++;
+    const FrontLine &line = check.line;
+    std::size_t line_end = editor_line_end(check.front, line);
     std::uint64_t rest_number = 0;
-    for (std::size_t k = at; k < check.end && is_ascii_digit(check.listing[k]); k++)
-        rest_number = (rest_number * 10 + (check.listing[k] - '0')) & 0xFFFFFFFFu;
-    add(check, at, false, "long-line",
-        "line is %llu bytes; the converter cuts it after 1,023 and reads the rest as line %llu",
-        static_cast<unsigned long long>(line_end - check.line.raw_start),
-        static_cast<unsigned long long>(rest_number));
+    const unsigned char *listing = check.front.listing;
+    for (std::size_t k = line.end, taken = 0; k < check.front.end && taken < LONGEST_LINE; k++) {
+        if (listing[k] == '\r') continue;
+        if (!is_ascii_digit(listing[k])) break;
+        rest_number = (rest_number * 10 + (listing[k] - '0')) & 0xFFFFFFFFu;
+        taken++;
+    }
+    add_at(check, line.end, line.end, FindingId::LONG_LINE,
+           static_cast<unsigned long long>(line_end - line.start),
+           static_cast<unsigned long long>(rest_number));
+}
+
+void check_carriage_returns(Check &check) {
+    if (check.lone_told || check.lone_carriage_returns == 0 ||
+        check.first_lone_carriage_return >= check.line.end)
+        return;
+    add_at(check, check.first_lone_carriage_return, check.first_lone_carriage_return + 1,
+           FindingId::LONE_CR, static_cast<unsigned long long>(check.lone_carriage_returns));
+    check.lone_told = true;
 }
 
 void check_line(Check &check) {
-    CheckedLine &line = check.line;
-    unsigned char text[LINE_BUFFER_SIZE * 2 + SCAN_PADDING];
-    std::size_t origin[LINE_BUFFER_SIZE * 2 + SCAN_PADDING];
-    for (int i = 0; i < line.length; i++)
-        if (line.text[i] == 0x00) {
-            add(check, line.origin[i], false, "nul-byte",
-                "a NUL byte ends the line's text; what follows it on the line is not converted");
-            break;
-        }
-    if (!check.lone_told && check.lone_carriage_returns > 0 &&
-        check.first_lone_carriage_return < line.raw_end) {
-        add(check, check.first_lone_carriage_return, false, "lone-cr",
-            "%llu carriage returns without a line feed, which the converter drops: a file with "
-            "CR line ends reads as one line",
-            static_cast<unsigned long long>(check.lone_carriage_returns));
-        check.lone_told = true;
-    }
-    int length = convert_checked(check, text, origin);
-    int statements = check_line_number(check, text, origin, length);
-    if (!check.first_pass) check_statements(check, text, origin, statements);
+    const FrontLine &line = check.line;
+    if (line.nul != NO_OFFSET) add_at(check, line.nul, line.nul + 1, FindingId::NUL_BYTE);
+    check_carriage_returns(check);
+    check_charset(check);
+    scan_items(check);
+    check_line_number(check);
+    check_keyword_in_name(check);
+    check_targets(check);
     if (line.cut) check_cut(check);
 }
 
 void count_lone_carriage_returns(Check &check) {
+    const unsigned char *listing = check.front.listing;
+    std::size_t end = check.front.end;
     check.lone_carriage_returns = 0;
-    for (std::size_t at = 0; at < check.end; at++)
-        if (check.listing[at] == '\r' && !(at + 1 < check.end && check.listing[at + 1] == '\n')) {
-            if (check.lone_carriage_returns++ == 0) check.first_lone_carriage_return = at;
-        }
+    for (const void *found = std::memchr(listing, '\r', end); found != nullptr;) {
+        auto at = static_cast<std::size_t>(static_cast<const unsigned char *>(found) - listing);
+        if (!(at + 1 < end && listing[at + 1] == '\n') &&
+            check.lone_carriage_returns++ == 0)
+            check.first_lone_carriage_return = at;
+        found = at + 1 < end ? std::memchr(listing + at + 1, '\r', end - at - 1) : nullptr;
+    }
 }
 
 void check_end_mark(Check &check) {
-    if (check.end + 1 >= check.length) return; // a mark as the very last byte is no finding
+    const unsigned char *listing = check.front.listing;
+    std::size_t mark = check.front.end, length = check.front.length;
+    if (mark + 1 >= length) return; // a mark as the very last byte is no finding
     std::uint64_t lines = 1;
-    for (std::size_t at = check.end + 1; at + 1 < check.length; at++)
-        if (check.listing[at] == '\n' ||
-            (check.listing[at] == '\r' && check.listing[at + 1] != '\n'))
-            lines++;
-    add(check, check.end, false, "end-mark",
-        "the end mark 0x1A has %llu line%s after it, which the converter never reads",
-        static_cast<unsigned long long>(lines), lines == 1 ? "" : "s");
+    for (std::size_t at = mark + 1; at + 1 < length; at++)
+        if (listing[at] == '\n' || (listing[at] == '\r' && listing[at + 1] != '\n')) lines++;
+    add_at(check, mark, mark + 1, FindingId::END_MARK, static_cast<unsigned long long>(lines),
+           lines == 1 ? "" : "s");
 }
 
-void run_pass(Check &check, bool first_pass) {
-    check.first_pass = first_pass;
-    check.cursor = {check.listing, check.length};
-    check.pending_count = 0;
+void tell(Check &check) {
+    check.count += tell_findings(check.findings, check.cursor, check.sink);
+}
+
+void start_pass(Check &check, const unsigned char *listing, std::size_t length) {
+    start_listing_front(check.front, listing, length);
     check.any_line = false;
     check.previous_number = -1;
     check.previous_editor_line = 0;
-    check.lone_told = false;
-    std::size_t at = 0;
-    if (check.length >= 3 && std::memcmp(check.listing, "\xEF\xBB\xBF", 3) == 0) at = 3;
-    while (cut_line(check, at)) {
+}
+
+CheckOutcome run_check(Check &check, const unsigned char *listing, std::size_t length) {
+    start_pass(check, listing, length);
+    if (!mark_line_numbers(check)) return CheckOutcome::OUT_OF_MEMORY;
+    start_pass(check, listing, length);
+    count_lone_carriage_returns(check);
+    check.cursor = start_editor_cursor(listing, length);
+    while (read_next_line(check.front, check.line)) {
         check_line(check);
-        tell_pending(check);
+        tell(check);
     }
-    if (check.end < check.length) check_end_mark(check);
-    tell_pending(check);
+    if (check.front.end < length) check_end_mark(check);
+    tell(check);
+    return check.findings.out_of_memory ? CheckOutcome::OUT_OF_MEMORY : CheckOutcome::CHECKED;
 }
 
 } // namespace
 
-std::uint64_t check_listing(const unsigned char *listing, std::size_t length, FindingSink sink) {
-    static_assert(sizeof(Check) < 256 * 1024, "the check's state fits a thread's stack");
-    Check check;
-    check.listing = listing;
-    check.length = length;
-    const void *mark = std::memchr(listing, END_OF_FILE_MARK, length);
-    check.end = mark != nullptr
-                    ? static_cast<std::size_t>(static_cast<const unsigned char *>(mark) - listing)
-                    : length;
-    check.sink = sink;
-    check.count = 0;
-    std::memset(check.defined, 0, sizeof check.defined);
-    count_lone_carriage_returns(check);
-    run_pass(check, true);
-    run_pass(check, false);
-    return check.count;
+CheckOutcome check_listing(const unsigned char *listing, std::size_t length, FindingSink sink,
+                           std::uint64_t &count) {
+    // Too large for a thread's stack alongside its caller's.
+    auto *check = static_cast<Check *>(std::malloc(sizeof(Check)));
+    count = 0;
+    if (check == nullptr) return CheckOutcome::OUT_OF_MEMORY;
+    new (check) Check{};
+    check->sink = sink;
+    CheckOutcome outcome = run_check(*check, listing, length);
+    count = check->count;
+    free_findings(check->findings);
+    check->~Check();
+    std::free(check);
+    return outcome;
 }
 
 } // namespace morvane

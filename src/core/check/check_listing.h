@@ -5,40 +5,19 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+
+#include "core/findings/findings.h"
 
 namespace morvane {
 
-struct Finding {
-    std::uint64_t line;   // 1 + the line ends before it: LF, CR LF and a lone CR each end a line
-    std::uint64_t column; // 1 + the characters before it on its line; a two-byte character is one
-    bool error;           // the converter fails on it; else a warning
-    const char *name;     // "line-order", "charset", "keyword-in-name", ...
-    char message[240];    // one sentence naming the cause and, where there is one, the fix
+enum class CheckOutcome {
+    CHECKED,
+    OUT_OF_MEMORY, // findings were lost for want of memory
 };
 
-// Fills in a finding's severity, name and message: the format with its
-// arguments, or without any the text itself, so that no format is ever taken
-// from data.
-template <typename... Arguments>
-void set_finding(Finding &finding, bool error, const char *name, const char *format,
-                 Arguments... arguments) {
-    finding.error = error;
-    finding.name = name;
-    if constexpr (sizeof...(arguments) == 0)
-        std::snprintf(finding.message, sizeof finding.message, "%s", format);
-    else
-        std::snprintf(finding.message, sizeof finding.message, format, arguments...);
-}
-
-// Told of each finding, in file order.
-struct FindingSink {
-    void (*found)(void *context, const Finding &finding);
-    void *context;
-};
-
-// Checks the listing held in memory and tells every finding to the sink;
-// returns how many there were. Converts nothing.
-std::uint64_t check_listing(const unsigned char *listing, std::size_t length, FindingSink sink);
+// Checks the listing held in memory and tells every finding to the sink,
+// in file order; count gets how many there were. Converts nothing.
+CheckOutcome check_listing(const unsigned char *listing, std::size_t length, FindingSink sink,
+                           std::uint64_t &count);
 
 } // namespace morvane

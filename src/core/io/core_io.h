@@ -23,10 +23,14 @@ using WriteFunction = bool (*)(void *context, const unsigned char *bytes, std::s
 // Takes back everything written from position on; false if it cannot.
 using TruncateFunction = bool (*)(void *context, std::uint64_t position);
 
+// Makes room for size bytes more, written next; false if it cannot.
+using ReserveFunction = bool (*)(void *context, std::size_t size);
+
 struct Sink {
     WriteFunction write;
     TruncateFunction truncate; // may be nullptr: nothing written is taken back
     void *context;
+    ReserveFunction reserve = nullptr; // may be nullptr: the sink grows as it is written to
 };
 
 enum class OutcomeKind {

@@ -22,8 +22,12 @@ bool write_memory(void *context, const unsigned char *bytes, std::size_t size);
 // Takes back what was written from position on.
 bool truncate_memory(void *context, std::uint64_t position);
 
+// Makes room for size bytes more at once, so that a sink written to a
+// known length takes no more memory than that.
+bool reserve_memory(void *context, std::size_t size);
+
 inline Sink memory_sink(MemorySink &sink) {
-    return {write_memory, truncate_memory, &sink};
+    return {write_memory, truncate_memory, &sink, reserve_memory};
 }
 
 } // namespace morvane

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/check/check_listing.h"
+#include "core/findings/findings.h"
 #include "core/io/core_io.h"
 
 namespace morvane {
@@ -59,8 +59,8 @@ void with_line_not_read_back_message(std::uint64_t line_number, int body_offset,
 // morvane-renum print it, PATH:LINE:COLUMN: SEVERITY: MESSAGE [NAME], without its line feed.
 template <typename Print>
 void with_finding_line(const char *path, const Finding &finding, Print print) {
-    print("%s:%llu:%llu: %s: %s [%s]", path, static_cast<unsigned long long>(finding.line),
-          static_cast<unsigned long long>(finding.column), finding.error ? "error" : "warning",
+    print("%s:%llu:%llu: %s: %s [%s]", path, static_cast<unsigned long long>(finding.start.line),
+          static_cast<unsigned long long>(finding.start.column), finding.error ? "error" : "warning",
           finding.message, finding.name);
 }
 

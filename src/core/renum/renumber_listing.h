@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/check/check_listing.h"
+#include "core/findings/findings.h"
 #include "core/io/core_io.h"
 
 namespace morvane {

@@ -1,0 +1,194 @@
+#include "core/basic/listing_front.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/basic/charset.h"
+#include "core/basic/editor_position.h"
+#include "core/basic/word_scan.h"
+
+namespace morvane {
+namespace {
+
+constexpr unsigned char CARRIAGE_RETURN = '\r';
+
+// Every byte of an ASCII line stands for itself alone.
+struct Ones {
+    std::uint8_t of[LINE_TEXT_ROOM];
+};
+constexpr Ones make_ones() {
+    Ones ones{};
+    for (std::uint8_t &one : ones.of)
+        one = 1;
+    return ones;
+}
+constexpr Ones ONES = make_ones();
+
+bool has_byte_from_0x80(const unsigned char *bytes, int length) {
+    std::uint64_t high = 0;
+    int i = 0;
+    for (; i + WORD_SIZE <= length; i += WORD_SIZE)
+        high |= load_word(bytes + i);
+    for (; i < length; i++)
+        high |= bytes[i];
+    return (high & HIGH_BITS) != 0;
+}
+
+// Most lines hold no carriage return and end within 1,023 bytes: their bytes
+// are taken whole. Returns how many, or 0 for a line that needs the byte by
+// byte way.
+int cut_whole(const ListingFront &front, FrontLine &line) {
+    std::size_t room = std::min<std::size_t>(front.end - front.at, LONGEST_LINE);
+    const unsigned char *from = front.listing + front.at;
+    const void *feed = std::memchr(from, '\n', room);
+    std::size_t count =
+        feed != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - from) + 1
+                        : room;
+    if (std::memchr(from, CARRIAGE_RETURN, count) != nullptr) return 0;
+    std::memcpy(line.cut_bytes, from, count);
+    for (std::size_t i = 0; i < count; i++)
+        line.cut_origin[i] = front.at + i;
+    line.editor_line = front.editor_line;
+    return static_cast<int>(count);
+}
+
+// Cuts by the text rules a byte at a time: carriage returns dropped, each
+// ending an editor's line where no line feed follows it.
+int cut_by_bytes(ListingFront &front, FrontLine &line, std::uint64_t &editor_lines) {
+    int count = 0;
+    std::size_t at = front.at;
+    while (count < LONGEST_LINE && at < front.end) {
+        unsigned char b = front.listing[at];
+        if (b == CARRIAGE_RETURN) {
+            at++;
+            if (at >= front.length || front.listing[at] != '\n') editor_lines++;
+            continue;
+        }
+        if (count == 0) line.editor_line = front.editor_line + editor_lines;
+        line.cut_origin[count] = at;
+        line.cut_bytes[count++] = b;
+        at++;
+        if (b == '\n') break;
+    }
+    front.at = at;
+    return count;
+}
+
+void add_problem(FrontLine &line, CharsetProblemKind kind, std::size_t offset, unsigned char first,
+                 unsigned char second) {
+    line.problems[line.problem_count++] = {kind, first, second, offset};
+}
+
+void put(FrontLine &line, int &written, unsigned char b, std::size_t origin, std::size_t width) {
+    line.converted[written] = b;
+    line.converted_origin[written] = origin;
+    line.converted_width[written] = static_cast<std::uint8_t>(std::min<std::size_t>(width, 255));
+    written++;
+}
+
+// Rewrites the cut bytes into target codes as the converter does, each with
+// its origin, and names the characters the target set lacks; those are left
+// out, as if mended, so that the rest of the line still reads as it would.
+int convert_with_origins(FrontLine &line, int count) {
+    const unsigned char *bytes = line.cut_bytes;
+    const std::size_t *origin = line.cut_origin;
+    int written = 0;
+    for (int i = 0; i < count && bytes[i] != 0x00;) {
+        unsigned char b = bytes[i];
+        unsigned char next = i + 1 < count ? bytes[i + 1] : 0x00;
+        if (b >= 0x80 && b <= 0x9F) {
+            unsigned char target[2];
+            int made = is_line_end(next) ? 0 : convert_two_byte_character(b, next, target);
+            if (is_line_end(next))
+                add_problem(line, CharsetProblemKind::NO_SECOND_BYTE, origin[i], b, next);
+            else if (made == 0)
+                add_problem(line, CharsetProblemKind::NOT_IN_SET, origin[i], b, next);
+            else if (made == 1)
+                put(line, written, target[0], origin[i], origin[i + 1] + 1 - origin[i]);
+            else {
+                put(line, written, target[0], origin[i], origin[i + 1] - origin[i]);
+                put(line, written, target[1], origin[i + 1], 1);
+            }
+            i += is_line_end(next) ? 1 : 2;
+            continue;
+        }
+        put(line, written, b, origin[i], 1);
+        i++;
+        if (b >= 0xE0 && b <= 0xFC && is_sjis_second_byte(next)) {
+            add_problem(line, CharsetProblemKind::PASSED_THROUGH, origin[i - 1], b, next);
+            // A second byte that starts a two-byte character is read as one.
+            if (next < 0x80 || next > 0x9F) put(line, written, bytes[i], origin[i], 1), i++;
+        }
+    }
+    std::memset(line.converted + written, 0x00, SCAN_PADDING);
+    line.text = line.converted;
+    line.origin = line.converted_origin;
+    line.width = line.converted_width;
+    return written;
+}
+
+int text_of_cut_bytes(FrontLine &line, int count) {
+    std::memset(line.cut_bytes + count, 0x00, SCAN_PADDING);
+    line.nul = NO_OFFSET;
+    const void *nul = std::memchr(line.cut_bytes, 0x00, static_cast<std::size_t>(count));
+    int text_length =
+        nul != nullptr ? static_cast<int>(static_cast<const unsigned char *>(nul) - line.cut_bytes)
+                       : count;
+    if (nul != nullptr) line.nul = line.cut_origin[text_length];
+    if (has_byte_from_0x80(line.cut_bytes, text_length)) return convert_with_origins(line, text_length);
+    line.text = line.cut_bytes;
+    line.origin = line.cut_origin;
+    line.width = ONES.of;
+    return text_length;
+}
+
+} // namespace
+
+void start_listing_front(ListingFront &front, const unsigned char *listing, std::size_t length) {
+    const void *mark = std::memchr(listing, END_OF_FILE_MARK, length);
+    front.listing = listing;
+    front.length = length;
+    front.end = mark != nullptr
+                    ? static_cast<std::size_t>(static_cast<const unsigned char *>(mark) - listing)
+                    : length;
+    front.first = starts_with_byte_order_mark(listing, front.end) ? 3 : 0;
+    front.at = front.first;
+    front.editor_line = 1;
+    front.cut_line_end = 0;
+}
+
+bool read_next_line(ListingFront &front, FrontLine &line) {
+    if (front.at >= front.end) return false;
+    line.start = front.at;
+    line.problem_count = 0;
+    std::uint64_t editor_lines = 0;
+    int count = cut_whole(front, line);
+    if (count > 0)
+        front.at += static_cast<std::size_t>(count);
+    else
+        count = cut_by_bytes(front, line, editor_lines);
+    line.end = front.at;
+    if (count == 0) return false; // carriage returns alone up to the end
+    line.byte_count = count;
+    line.line_feed = line.cut_bytes[count - 1] == '\n';
+    line.cut = count == LONGEST_LINE && !line.line_feed;
+    front.editor_line += editor_lines + (line.line_feed ? 1 : 0);
+    line.length = text_of_cut_bytes(line, count);
+    return true;
+}
+
+void seek_line(ListingFront &front, std::size_t offset) {
+    front.at = offset;
+}
+
+std::size_t editor_line_end(ListingFront &front, const FrontLine &line) {
+    if (front.cut_line_end > line.end) return front.cut_line_end;
+    const void *feed = std::memchr(front.listing + line.end, '\n', front.end - line.end);
+    front.cut_line_end =
+        feed != nullptr
+            ? static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - front.listing)
+            : front.end;
+    return front.cut_line_end;
+}
+
+} // namespace morvane
