@@ -53,7 +53,38 @@ int morvane_renumber(const unsigned char *listing, size_t listing_length, const 
                      unsigned start, unsigned step, unsigned from, unsigned char **renumbered,
                      size_t *renumbered_length, morvane_result *result);
 
-/* Frees a buffer that morvane_convert, morvane_list, morvane_check or morvane_renumber returned. */
+/* What a stretch of a listing is, as the converter reads it. */
+typedef enum morvane_item_kind {
+    MORVANE_ITEM_LINE_NUMBER = 1, /* the decimal number that starts a line; value: the number as written (not cut to 16 bits) */
+    MORVANE_ITEM_KEYWORD = 2,     /* the letters or signs that the converter writes as one token; token: its byte */
+    MORVANE_ITEM_REFERENCE = 3,   /* a line number that a statement names: after GOTO, GOSUB, THEN, RESTORE, RUN, LIST,
+                                     LLIST and DELETE, in the lists after GOTO and GOSUB, both ends of a range; value: it */
+    MORVANE_ITEM_LABEL = 4,       /* an @name, where a line is labelled and where a label is named */
+    MORVANE_ITEM_NUMBER = 5,      /* any other run of digits */
+    MORVANE_ITEM_STRING = 6,      /* a string literal with its quotes (to the line's end if it is not closed) */
+    MORVANE_ITEM_DATA = 7,        /* what follows DATA, up to the colon outside quotes that ends it (not included) */
+    MORVANE_ITEM_REMARK = 8,      /* what follows REM, to the line's end */
+    MORVANE_ITEM_NAME = 9,        /* a run of letters and digits that holds no keyword and starts with a letter */
+    MORVANE_ITEM_OTHER = 10       /* any other character outside strings, DATA and remarks, spaces excepted */
+} morvane_item_kind;
+
+typedef struct morvane_item {
+    int kind;                  /* a morvane_item_kind */
+    int token;                 /* MORVANE_ITEM_KEYWORD: the token's byte (0x80-0xF9); otherwise -1 */
+    long long value;           /* MORVANE_ITEM_LINE_NUMBER and MORVANE_ITEM_REFERENCE: the number; otherwise -1 */
+    size_t offset;             /* where its first byte stands in the listing, from 0 */
+    size_t length;             /* its bytes in the listing */
+    unsigned long long line;   /* its first byte's line and column, counted as morvane_finding counts them */
+    unsigned long long column;
+} morvane_item;
+
+/* Reads a listing held in memory as the converter reads it and tells what each stretch of it is. *items is set
+   to an array from malloc (free it with morvane_free) of *count items in the listing's order; items never overlap
+   and no item holds a line end or a space outside strings, DATA and remarks. The whole listing is read, also past
+   the place where the converter would stop. Returns 0, or -1 (count 0) if memory ran out. */
+int morvane_scan(const unsigned char *listing, size_t listing_length, morvane_item **items, size_t *count);
+
+/* Frees a buffer that morvane_convert, morvane_list, morvane_check, morvane_renumber or morvane_scan returned. */
 void morvane_free(void *buffer);
 
 /* The project's version, e.g. "0.7.0". */

@@ -69,6 +69,21 @@ const CheckCase CASES[] = {
      "F:2:28: warning: line 60 does not exist; no line has that number [missing-target]\n"},
     {"NoTargetsInStringsRemarksAndData", "10 PRINT \"GOTO 90\":DATA GOTO 90\n20 REM GOTO 90\n", ""},
     {"WarningTurnedOff", "10 SCORE=0\n", "", {"-w", "keyword-in-name"}},
+    // Read as the converter reads: the columns of a character left out before
+    // the number and after a byte-order mark, jumps after a token's raw byte.
+    {"CharacterOutsideTheSetBeforeTheNumber", "10 PRINT 1\n\x85\x40" "20 GOTO 10\n",
+     "F:2:1: error: character 0x8540 is not in the target character set; replace it [charset]\n"},
+    {"ByteOrderMarkTakesNoColumn", "\xEF\xBB\xBF" "10 SCORE=1\n",
+     "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
+     "put spaces around the keyword [keyword-in-name]\n"},
+    {"MissingTargetAfterThenAsItsRawByte", "10 IF A\xC7" "30\n",
+     "F:1:9: warning: line 30 does not exist; no line has that number [missing-target]\n"},
+    {"FullWidthLineNumbers", "\x82\x50\x82\x4F END\n\x82\x50 END\n",
+     "F:2:1: error: line number 1 is not above 10 on line 1 [line-order]\n"},
+    {"NumbersAbove65535NamedOnceARun", "70000 A\n70001 B\n70002 C\n1 D\n",
+     "F:1:1: warning: line number 70000 is above 65,535 and is stored as 4464, and so are the "
+     "numbers of the 2 lines after it, each as its low 16 bits [line-number-range]\n"
+     "F:4:1: error: line number 1 is not above 70002 on line 3 [line-order]\n"},
 };
 
 void PrintTo(const CheckCase &row, std::ostream *out) {

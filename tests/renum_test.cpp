@@ -15,6 +15,7 @@
 #include "core/basic/keyword_table.h"
 #include "core/basic/scanner.h"
 #include "morvane.h"
+#include "renum_mapping.h"
 #include "support.h"
 
 namespace {
@@ -114,6 +115,10 @@ const RenumCase CASES[] = {
      "100\0X\n110 GOTO 100\n"s,
      "",
      {"--start", "100"}},
+    {"FullWidthLineNumberRenumberedWhole", "10 PRINT\n\x82\x56\x82\x54 LSET A$=B$\n80 GOTO 75\n",
+     "10 PRINT\n20 LSET A$=B$\n30 GOTO 20\n", ""},
+    {"ThenAsItsRawByteNamesALine", "10 IF A\xC7" "20\n20 A=1\n", "100 IF A\xC7" "110\n110 A=1\n", "",
+     {"--start", "100"}},
     {"LabelsInStringsStay", "10 PRINT \"@x\":REM @x\n", "10 PRINT \"@x\":REM @x\n", ""},
     // Refusals.
     {"CharacterOutsideTheSet", "10 A$=\"\x89\xBF\"\n", "",
@@ -134,6 +139,13 @@ const RenumCase CASES[] = {
      "F:1:1: error: line is 1024 bytes with its new numbers; the converter cuts it after 1,023 "
      "[long-line]\n",
      {"--start", "1000"}},
+    {"LineTheConverterCuts", "10 GOTO " + std::string(1020, '0') + "30:GOTO 30\n30 END\n", "",
+     "F:1:1: error: line is 1038 bytes; the converter cuts it after 1,023 and reads the rest as a "
+     "line of its own; shorten it [long-line]\n"},
+    {"NumbersAbove65535NamedOnceARun", "70000 A\n70001 B\n", "",
+     "F:1:1: error: line number 70000 is above 65,535, which the machine's line editor does not "
+     "take, and so are the numbers of the 1 line after it; give them lower numbers "
+     "[line-number-range]\n"},
     {"UnknownLabel", "GOTO @nowhere\n", "",
      "F:1:6: error: label @nowhere is not defined; no line is labelled so [unknown-label]\n"},
     {"DuplicateLabel", "@a\nA\n@A\nB\n", "",
@@ -288,153 +300,11 @@ std::string image_of_listing(const std::string &listing) {
     return status == 0 ? bytes : "";
 }
 
-struct Record {
-    unsigned number;
-    std::string body;
-};
-
-std::vector<Record> records_of(const std::string &image) {
-    std::vector<Record> records;
-    for (std::size_t at = 16; at + 4 <= image.size() && image[at] == '\xFF';) {
-        std::size_t end = image.find('\0', at + 4);
-        records.push_back({static_cast<unsigned char>(image[at + 2]) +
-                               256u * static_cast<unsigned char>(image[at + 3]),
-                           image.substr(at + 4, end - at - 4)});
-        at = end + 1;
-    }
-    return records;
-}
-
-unsigned char token_of(const char *name) {
-    unsigned char text[16] = {};
-    std::memcpy(text, name, std::strlen(name));
-    int length = 0;
-    return static_cast<unsigned char>(morvane::match_keyword(text, length));
-}
-
-// Maps the references of a record body as written in the image, read from
-// its tokens: an account of the reference forms apart from the renumbering's own.
-class BodyMapper {
-  public:
-    explicit BodyMapper(const std::map<unsigned, unsigned> &map) : map_(map) {}
-
-    std::string mapped(const std::string &body) {
-        body_ = body;
-        out_.clear();
-        at_ = 0;
-        while (at_ < body_.size()) {
-            auto c = static_cast<unsigned char>(body_[at_]);
-            if (c == '"') {
-                std::size_t close = body_.find('"', at_ + 1);
-                std::size_t end = close == std::string::npos ? body_.size() : close + 1;
-                out_ += body_.substr(at_, end - at_);
-                at_ = end;
-                continue;
-            }
-            out_ += body_[at_++];
-            if (c == REM) {
-                out_ += body_.substr(at_);
-                break;
-            }
-            if (c == DATA) copy_data();
-            if (c == GOTO || c == GOSUB || c == THEN || c == RESTORE || c == RUN) map_items(c);
-            if (c == LIST || c == LLIST || c == DELETE) map_range();
-        }
-        return out_;
-    }
-
-  private:
-    const unsigned char GOTO = token_of("GOTO"), GOSUB = token_of("GOSUB"), THEN = token_of("THEN"),
-                        RESTORE = token_of("RESTORE"), RUN = token_of("RUN"),
-                        LIST = token_of("LIST"), LLIST = token_of("LLIST"),
-                        DELETE = token_of("DELETE"), REM = token_of("REM"), DATA = token_of("DATA"),
-                        MINUS = token_of("-");
-    const std::string OPERATORS = {static_cast<char>(token_of("+")), static_cast<char>(MINUS),
-                                   static_cast<char>(token_of("*")),
-                                   static_cast<char>(token_of("/")),
-                                   static_cast<char>(token_of("^"))};
-    const std::map<unsigned, unsigned> &map_;
-    std::string body_, out_;
-    std::size_t at_ = 0;
-
-    void copy_spaces() {
-        while (at_ < body_.size() && body_[at_] == ' ')
-            out_ += body_[at_++];
-    }
-    char after_spaces(std::size_t from) const {
-        while (from < body_.size() && body_[from] == ' ')
-            from++;
-        return from < body_.size() ? body_[from] : '\0';
-    }
-    void copy_data() {
-        for (bool quoted = false; at_ < body_.size();) {
-            char d = body_[at_++];
-            out_ += d;
-            if (d == '"') quoted = !quoted;
-            if (d == ':' && !quoted) return;
-        }
-    }
-    // One number: mapped unless it starts an expression or names no line.
-    void map_number(bool may_be_computed) {
-        copy_spaces();
-        std::size_t end = at_;
-        while (end < body_.size() && body_[end] >= '0' && body_[end] <= '9')
-            end++;
-        std::string digits = body_.substr(at_, end - at_);
-        at_ = end;
-        bool computed = may_be_computed && OPERATORS.find(after_spaces(end)) != std::string::npos;
-        auto found =
-            digits.size() < 9 && !digits.empty() ? map_.find(std::stoul(digits)) : map_.end();
-        out_ += found != map_.end() && !computed ? std::to_string(found->second) : digits;
-    }
-    void map_items(unsigned char token) {
-        bool list = token == GOTO || token == GOSUB;
-        for (;;) {
-            map_number(token != THEN);
-            if (!list || after_spaces(at_) != ',') return;
-            copy_spaces();
-            out_ += body_[at_++];
-        }
-    }
-    void map_range() {
-        map_number(false);
-        if (after_spaces(at_) != static_cast<char>(MINUS)) return;
-        copy_spaces();
-        out_ += body_[at_++];
-        map_number(false);
-    }
-};
-
-// The image the renumbered listing must convert into, or "" if renumbering must refuse.
-std::string expected_image(const std::string &image, unsigned start, unsigned step, unsigned from) {
-    std::vector<Record> records;
-    for (const Record &record : records_of(image))
-        if (record.body.find_first_not_of(" \t") != std::string::npos) records.push_back(record);
-    std::map<unsigned, unsigned> map;
-    std::size_t kept = 0;
-    for (; kept < records.size() && records[kept].number < from; kept++)
-        map[records[kept].number] = records[kept].number;
-    if (kept > 0 && kept < records.size() && records[kept - 1].number >= start) return "";
-    for (std::size_t i = kept; i < records.size(); i++) {
-        std::uint64_t number = start + std::uint64_t{step} * (i - kept);
-        if (number > 65535) return "";
-        map[records[i].number] = static_cast<unsigned>(number);
-    }
-    BodyMapper mapper(map);
-    std::string expected = image.substr(0, 16);
-    for (const Record &record : records) {
-        unsigned number = map[record.number];
-        expected += std::string("\xFF\xFF") + static_cast<char>(number & 0xFF) +
-                    static_cast<char>(number >> 8) + mapper.mapped(record.body) + '\0';
-    }
-    return expected + std::string(12, '\0');
-}
-
 void expect_renumbered_image(const std::string &listing, unsigned start, unsigned step,
                              unsigned from, const std::string &name) {
     std::string image = image_of_listing(listing);
     ASSERT_NE(image, "") << name << " converts";
-    std::string expected = expected_image(image, start, step, from);
+    std::string expected = renum_mapping::expected_image(image, start, step, from);
     Renumbered renumbered = renumber(listing, start, step, from);
     SCOPED_TRACE(name + " --start " + std::to_string(start) + " --step " + std::to_string(step) +
                  " --from " + std::to_string(from) + "\n" + renumbered.message);
@@ -448,8 +318,11 @@ void expect_renumbered_image(const std::string &listing, unsigned start, unsigne
     EXPECT_EQ(again.listing, renumbered.listing) << "renumbering twice changes nothing";
 }
 
-std::vector<std::pair<std::string, std::string>> corpus_listings_that_convert() {
-    std::vector<std::pair<std::string, std::string>> listings;
+using NamedListings = std::vector<std::pair<std::string, std::string>>;
+
+// The shared corpus's listings that convert; none where it is not beside the project.
+NamedListings corpus_listings_that_convert() {
+    NamedListings listings;
     std::string corpus = source_path("../shared/corpus");
     if (file_exists(corpus))
         for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus)) {
@@ -458,20 +331,42 @@ std::vector<std::pair<std::string, std::string>> corpus_listings_that_convert() 
             if (!image_of_listing(listing).empty())
                 listings.emplace_back(entry.path().filename().string(), listing);
         }
+    return listings;
+}
+
+std::string generated_listing(std::mt19937 &random);
+
+// The project's own: the examples and programs full of jumps.
+NamedListings project_listings() {
+    NamedListings listings;
     for (const char *name : {"hello", "guess", "nihongo"})
         listings.emplace_back(name, read_file(source_path("examples/") + name + ".bas"));
+    std::mt19937 random(24);
+    for (int i = 0; i < 40; i++) {
+        std::string listing = generated_listing(random);
+        listings.emplace_back(listing, listing);
+    }
     return listings;
 }
 
 const unsigned OPTIONS[][3] = {{10, 10, 0},    {1, 1, 0},      {1000, 7, 0},
                                {60000, 10, 0}, {5000, 3, 100}, {100, 10, 1000}};
 
-TEST(RenumProperty, CorpusImageIsTheOriginalsWithNumbersMapped) {
-    auto listings = corpus_listings_that_convert();
-    EXPECT_GT(listings.size(), 10u);
+void expect_mapped_images(const NamedListings &listings) {
     for (const auto &[name, listing] : listings)
         for (const auto &options : OPTIONS)
             expect_renumbered_image(listing, options[0], options[1], options[2], name);
+}
+
+TEST(RenumProperty, CorpusImageIsTheOriginalsWithNumbersMapped) {
+    auto listings = corpus_listings_that_convert();
+    if (listings.empty()) GTEST_SKIP() << "no ../shared/corpus beside the project";
+    EXPECT_GT(listings.size(), 10u);
+    expect_mapped_images(listings);
+}
+
+TEST(RenumProperty, ProjectListingsImageIsTheOriginalsWithNumbersMapped) {
+    expect_mapped_images(project_listings());
 }
 
 // Listings full of jumps in every form, with gaps, missing targets and lines to delete.
@@ -575,10 +470,10 @@ std::string written_with_labels(const std::string &listing, std::mt19937 &random
     return labelled;
 }
 
-TEST(RenumProperty, LabelsRenumberLikeTheNumberedOriginal) {
+void expect_labels_renumber_like_numbers(const NamedListings &listings, int at_least) {
     std::mt19937 random(4);
     int compared = 0;
-    for (const auto &[name, listing] : corpus_listings_that_convert()) {
+    for (const auto &[name, listing] : listings) {
         if (listing.find_first_of(std::string("\x80\x1A", 2)) != std::string::npos ||
             std::any_of(listing.begin(), listing.end(), [](char c) { return c < 0; }))
             continue; // plain ASCII, where a line's bytes are the text the converter reads
@@ -588,7 +483,17 @@ TEST(RenumProperty, LabelsRenumberLikeTheNumberedOriginal) {
         EXPECT_EQ(labelled.listing, numbered.listing) << name;
         compared++;
     }
-    EXPECT_GT(compared, 10);
+    EXPECT_GT(compared, at_least);
+}
+
+TEST(RenumProperty, LabelsRenumberLikeTheNumberedOriginal) {
+    auto listings = corpus_listings_that_convert();
+    if (listings.empty()) GTEST_SKIP() << "no ../shared/corpus beside the project";
+    expect_labels_renumber_like_numbers(listings, 10);
+}
+
+TEST(RenumProperty, LabelsRenumberLikeTheNumberedProjectListing) {
+    expect_labels_renumber_like_numbers(project_listings(), 30);
 }
 
 // The library hands back what the program writes and prints.

@@ -132,7 +132,7 @@ void check_range(Check &check, const LineNumber &number) {
         add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE, over, shown, stored);
     else
         add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE_RUN, over, shown,
-                    stored, static_cast<unsigned long long>(lines - 1));
+                    stored, static_cast<unsigned long long>(lines - 1), lines == 2 ? "" : "s");
     if (lines > 1) check.findings.pending[check.findings.count - 1].finding.lines = lines;
 }
 

@@ -42,7 +42,7 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "a line number above 65,535, stored as its low 16 bits"},
     {FindingId::LINE_NUMBER_RANGE_RUN, "line-number-range", WARNING, FROM_CHECK,
      "line number %s%llu is above 65,535 and is stored as %u, and so are the numbers of the "
-     "%llu lines after it, each as its low 16 bits",
+     "%llu line%s after it, each as its low 16 bits",
      "a run of line numbers above 65,535, named once at its first line"},
     {FindingId::LONE_CR, "lone-cr", WARNING, FROM_CHECK,
      "%llu carriage returns without a line feed, which the converter drops: a file with CR line "
@@ -83,7 +83,7 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "a line number above 65,535 in the listing"},
     {FindingId::NUMBER_OUT_OF_EDITOR_RANGE_RUN, "line-number-range", ERROR, FROM_RENUM,
      "line number %llu is above 65,535, which the machine's line editor does not take, and so "
-     "are the numbers of the %llu lines after it; give them lower numbers",
+     "are the numbers of the %llu line%s after it; give them lower numbers",
      "a run of line numbers above 65,535, named once at its first line"},
     {FindingId::NEW_NUMBER_RANGE, "line-number-range", ERROR, FROM_RENUM,
      "the new number %llu is above 65,535; start lower or take a smaller step",

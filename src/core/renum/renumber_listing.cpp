@@ -276,9 +276,11 @@ void tell_number(Renumber &renumber, Telling &telling, const RenumLine &line) {
         else
             add_at(renumber, text.start, digits_end, FindingId::NUMBER_OUT_OF_EDITOR_RANGE_RUN,
                    static_cast<unsigned long long>(line.value),
-                   static_cast<unsigned long long>(lines - 1));
+                   static_cast<unsigned long long>(lines - 1), lines == 2 ? "" : "s");
         if (lines > 1) renumber.findings.pending[renumber.findings.count - 1].finding.lines = lines;
     }
+    telling.run = NO_LINE;
+    if (line.value > HIGHEST_NUMBER) return;
     std::uint64_t &earlier = renumber.editor_line_of[line.number];
     bool deletion = line.kind == LineKind::DELETION;
     if (earlier != 0)
@@ -288,7 +290,6 @@ void tell_number(Renumber &renumber, Telling &telling, const RenumLine &line) {
     else if (deletion)
         add_at(renumber, text.start, digits_end, FindingId::DELETED_NO_LINE, line.number);
     earlier = deletion ? 0 : text.editor_line;
-    telling.run = NO_LINE;
 }
 
 void tell_label(Renumber &renumber, Telling &telling, const RenumLine &line) {

@@ -1,0 +1,162 @@
+// The image a renumbered listing must convert into, told from the image
+// of the original alone: each record with its number mapped and the line
+// numbers its statements name mapped, read from the tokens the converter
+// wrote, every other byte the same. An account of renumbering apart from
+// its own, shared by its property test and its fuzz target.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/basic/keyword_table.h"
+
+namespace renum_mapping {
+
+struct Record {
+    unsigned number;
+    std::string body;
+};
+
+inline std::vector<Record> records_of(const std::string &image) {
+    std::vector<Record> records;
+    for (std::size_t at = 16; at + 4 <= image.size() && image[at] == '\xFF';) {
+        std::size_t end = image.find('\0', at + 4);
+        records.push_back({static_cast<unsigned char>(image[at + 2]) +
+                               256u * static_cast<unsigned char>(image[at + 3]),
+                           image.substr(at + 4, end - at - 4)});
+        at = end + 1;
+    }
+    return records;
+}
+
+inline unsigned char token_of(const char *name) {
+    unsigned char text[16] = {};
+    std::memcpy(text, name, std::strlen(name));
+    int length = 0;
+    return static_cast<unsigned char>(morvane::match_keyword(text, length));
+}
+
+// Maps the references of a record body as written in the image, read from
+// its tokens: an account of the reference forms apart from the renumbering's own.
+class BodyMapper {
+  public:
+    explicit BodyMapper(const std::map<unsigned, unsigned> &map) : map_(map) {}
+
+    std::string mapped(const std::string &body) {
+        body_ = body;
+        out_.clear();
+        at_ = 0;
+        while (at_ < body_.size()) {
+            auto c = static_cast<unsigned char>(body_[at_]);
+            if (c == '"') {
+                std::size_t close = body_.find('"', at_ + 1);
+                std::size_t end = close == std::string::npos ? body_.size() : close + 1;
+                out_ += body_.substr(at_, end - at_);
+                at_ = end;
+                continue;
+            }
+            out_ += body_[at_++];
+            if (c == REM) {
+                out_ += body_.substr(at_);
+                break;
+            }
+            if (c == DATA) copy_data();
+            if (c == GOTO || c == GOSUB || c == THEN || c == RESTORE || c == RUN) map_items(c);
+            if (c == LIST || c == LLIST || c == DELETE) map_range();
+        }
+        return out_;
+    }
+
+  private:
+    const unsigned char GOTO = token_of("GOTO"), GOSUB = token_of("GOSUB"), THEN = token_of("THEN"),
+                        RESTORE = token_of("RESTORE"), RUN = token_of("RUN"),
+                        LIST = token_of("LIST"), LLIST = token_of("LLIST"),
+                        DELETE = token_of("DELETE"), REM = token_of("REM"), DATA = token_of("DATA"),
+                        MINUS = token_of("-");
+    const std::string OPERATORS = {static_cast<char>(token_of("+")), static_cast<char>(MINUS),
+                                   static_cast<char>(token_of("*")),
+                                   static_cast<char>(token_of("/")),
+                                   static_cast<char>(token_of("^"))};
+    const std::map<unsigned, unsigned> &map_;
+    std::string body_, out_;
+    std::size_t at_ = 0;
+
+    void copy_spaces() {
+        while (at_ < body_.size() && body_[at_] == ' ')
+            out_ += body_[at_++];
+    }
+    char after_spaces(std::size_t from) const {
+        while (from < body_.size() && body_[from] == ' ')
+            from++;
+        return from < body_.size() ? body_[from] : '\0';
+    }
+    void copy_data() {
+        for (bool quoted = false; at_ < body_.size();) {
+            char d = body_[at_++];
+            out_ += d;
+            if (d == '"') quoted = !quoted;
+            if (d == ':' && !quoted) return;
+        }
+    }
+    // One number: mapped unless it starts an expression or names no line.
+    void map_number(bool may_be_computed) {
+        copy_spaces();
+        std::size_t end = at_;
+        while (end < body_.size() && body_[end] >= '0' && body_[end] <= '9')
+            end++;
+        std::string digits = body_.substr(at_, end - at_);
+        at_ = end;
+        bool computed = may_be_computed && OPERATORS.find(after_spaces(end)) != std::string::npos;
+        auto found =
+            digits.size() < 9 && !digits.empty() ? map_.find(std::stoul(digits)) : map_.end();
+        out_ += found != map_.end() && !computed ? std::to_string(found->second) : digits;
+    }
+    void map_items(unsigned char token) {
+        bool list = token == GOTO || token == GOSUB;
+        for (;;) {
+            map_number(token != THEN);
+            if (!list || after_spaces(at_) != ',') return;
+            copy_spaces();
+            out_ += body_[at_++];
+        }
+    }
+    void map_range() {
+        map_number(false);
+        if (after_spaces(at_) != static_cast<char>(MINUS)) return;
+        copy_spaces();
+        out_ += body_[at_++];
+        map_number(false);
+    }
+};
+
+// The image the renumbered listing must convert into, or "" if renumbering must refuse.
+inline std::string expected_image(const std::string &image, unsigned start, unsigned step,
+                                  unsigned from) {
+    std::vector<Record> records;
+    for (const Record &record : records_of(image))
+        if (record.body.find_first_not_of(" \t") != std::string::npos) records.push_back(record);
+    std::map<unsigned, unsigned> map;
+    std::size_t kept = 0;
+    for (; kept < records.size() && records[kept].number < from; kept++)
+        map[records[kept].number] = records[kept].number;
+    if (kept > 0 && kept < records.size() && records[kept - 1].number >= start) return "";
+    for (std::size_t i = kept; i < records.size(); i++) {
+        std::uint64_t number = start + std::uint64_t{step} * (i - kept);
+        if (number > 65535) return "";
+        map[records[i].number] = static_cast<unsigned>(number);
+    }
+    BodyMapper mapper(map);
+    std::string expected = image.substr(0, 16);
+    for (const Record &record : records) {
+        unsigned number = map[record.number];
+        expected += std::string("\xFF\xFF") + static_cast<char>(number & 0xFF) +
+                    static_cast<char>(number >> 8) + mapper.mapped(record.body) + '\0';
+    }
+    return expected + std::string(12, '\0');
+}
+
+
+} // namespace renum_mapping
