@@ -4,9 +4,12 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "core/findings/findings.h"
 #include "morvane.h"
 #include "support.h"
 
@@ -189,6 +192,42 @@ TEST(CheckProperty, ErrorExactlyWhenTheConverterFails) {
     }
     for (const std::string &listing : listings)
         expect_error_exactly_when_conversion_fails(listing);
+}
+
+} // namespace
+
+namespace {
+
+// The names a manual page lists after each .TP under the heading that
+// starts with the given text, up to the next heading of the same level or above.
+std::set<std::string> listed_names(const std::string &page, const std::string &heading) {
+    std::istringstream lines(read_file(source_path("man/") + page));
+    std::set<std::string> names;
+    bool inside = false, after_tp = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(".SH", 0) == 0 || line.rfind(".SS", 0) == 0) inside = line.rfind(heading, 0) == 0;
+        if (inside && after_tp && line.rfind(".B ", 0) == 0) names.insert(line.substr(3));
+        after_tp = line == ".TP";
+    }
+    return names;
+}
+
+std::set<std::string> kinds_of(unsigned program, bool error) {
+    std::set<std::string> names;
+    for (const morvane::FindingKind &kind : morvane::FINDING_KINDS)
+        if ((kind.programs & program) != 0 && kind.error == error) names.insert(kind.name);
+    return names;
+}
+
+TEST(FindingKinds, ManualPagesListEachProgramsKinds) {
+    EXPECT_EQ(listed_names("morvane-check.1", ".SH ERRORS"), kinds_of(morvane::FROM_CHECK, true));
+    EXPECT_EQ(listed_names("morvane-check.1", ".SH WARNINGS"), kinds_of(morvane::FROM_CHECK, false));
+    EXPECT_EQ(listed_names("morvane-renum.1", ".SS Errors"), kinds_of(morvane::FROM_RENUM, true));
+    EXPECT_EQ(listed_names("morvane-renum.1", ".SS Warnings"), kinds_of(morvane::FROM_RENUM, false));
+    // A name means one severity to each program, so that -w can take it.
+    for (unsigned program : {morvane::FROM_CHECK, morvane::FROM_RENUM})
+        for (const std::string &name : kinds_of(program, true))
+            EXPECT_EQ(kinds_of(program, false).count(name), 0u) << name;
 }
 
 } // namespace

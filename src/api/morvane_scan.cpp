@@ -26,7 +26,7 @@ morvane_item public_item(Scan &scan, const Item &item) {
     out.token = item.kind == ItemKind::KEYWORD ? item.token : -1;
     bool numbered = item.kind == ItemKind::LINE_NUMBER || item.kind == ItemKind::REFERENCE;
     out.value = numbered ? static_cast<long long>(item.value) : -1;
-    out.offset = line.origin[item.start];
+    out.offset = text_origin(line, item.start);
     out.length = text_end_offset(line, item.end - 1) - out.offset;
     EditorPosition position = editor_position(scan.cursor, out.offset);
     out.line = position.line;

@@ -1,5 +1,6 @@
 #include "core/basic/editor_position.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace morvane {
@@ -13,7 +14,29 @@ EditorCursor start_editor_cursor(const unsigned char *bytes, std::size_t length)
     return {bytes, length, first, {1, 1}};
 }
 
+namespace {
+
+// Crosses the whole lines between the cursor and offset a line at a time,
+// each found by its line feed, while none holds a carriage return but the
+// one before its line feed; the column starts again after each.
+void cross_lines(EditorCursor &cursor, std::size_t offset) {
+    std::size_t until = std::min(offset, cursor.length);
+    while (cursor.at < until) {
+        const unsigned char *from = cursor.bytes + cursor.at;
+        const void *found = std::memchr(from, '\n', until - cursor.at);
+        if (found == nullptr) return;
+        auto length = static_cast<std::size_t>(static_cast<const unsigned char *>(found) - from);
+        std::size_t plain = length > 0 && from[length - 1] == '\r' ? length - 1 : length;
+        if (std::memchr(from, '\r', plain) != nullptr) return;
+        cursor.at += length + 1;
+        cursor.position = {cursor.position.line + 1, 1};
+    }
+}
+
+} // namespace
+
 EditorPosition editor_position(EditorCursor &cursor, std::size_t offset) {
+    cross_lines(cursor, offset);
     const unsigned char *bytes = cursor.bytes;
     std::size_t at = cursor.at;
     EditorPosition position = cursor.position;

@@ -34,21 +34,27 @@ bool has_byte_from_0x80(const unsigned char *bytes, int length) {
     return (high & HIGH_BITS) != 0;
 }
 
-// Most lines hold no carriage return and end within 1,023 bytes: their bytes
-// are taken whole. Returns how many, or 0 for a line that needs the byte by
-// byte way.
-int cut_whole(const ListingFront &front, FrontLine &line) {
+// Most lines end within 1,023 bytes in LF or CR LF and hold no other
+// carriage return: their bytes are taken whole, the CR before the LF
+// dropped. Returns how many bytes the line has, or 0 for a line that needs
+// the byte by byte way.
+int cut_whole(ListingFront &front, FrontLine &line) {
     std::size_t room = std::min<std::size_t>(front.end - front.at, LONGEST_LINE);
     const unsigned char *from = front.listing + front.at;
     const void *feed = std::memchr(from, '\n', room);
-    std::size_t count =
+    std::size_t taken =
         feed != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - from) + 1
                         : room;
-    if (std::memchr(from, CARRIAGE_RETURN, count) != nullptr) return 0;
-    std::memcpy(line.cut_bytes, from, count);
-    for (std::size_t i = 0; i < count; i++)
-        line.cut_origin[i] = front.at + i;
+    std::size_t count = taken;
+    if (feed != nullptr && taken >= 2 && from[taken - 2] == CARRIAGE_RETURN) count--;
+    std::size_t before_end = feed != nullptr ? count - 1 : count;
+    if (std::memchr(from, CARRIAGE_RETURN, before_end) != nullptr) return 0;
+    std::memcpy(line.cut_bytes, from, before_end);
+    if (feed != nullptr) line.cut_bytes[count - 1] = '\n';
+    line.counted_origins = true;
+    line.feed_origin = front.at + taken - 1;
     line.editor_line = front.editor_line;
+    front.at += taken;
     return static_cast<int>(count);
 }
 
@@ -65,6 +71,7 @@ int cut_by_bytes(ListingFront &front, FrontLine &line, std::uint64_t &editor_lin
             continue;
         }
         if (count == 0) line.editor_line = front.editor_line + editor_lines;
+        line.counted_origins = false;
         line.cut_origin[count] = at;
         line.cut_bytes[count++] = b;
         at++;
@@ -134,10 +141,17 @@ int text_of_cut_bytes(FrontLine &line, int count) {
     int text_length =
         nul != nullptr ? static_cast<int>(static_cast<const unsigned char *>(nul) - line.cut_bytes)
                        : count;
+    bool high = has_byte_from_0x80(line.cut_bytes, text_length);
+    if (line.counted_origins && (nul != nullptr || high)) {
+        // Counted out only where they are needed: to convert, or for a 0x00.
+        for (int i = 0; i < count; i++)
+            line.cut_origin[i] = line.start + static_cast<std::size_t>(i);
+        if (line.line_feed) line.cut_origin[count - 1] = line.feed_origin;
+    }
     if (nul != nullptr) line.nul = line.cut_origin[text_length];
-    if (has_byte_from_0x80(line.cut_bytes, text_length)) return convert_with_origins(line, text_length);
+    if (high) return convert_with_origins(line, text_length);
     line.text = line.cut_bytes;
-    line.origin = line.cut_origin;
+    line.origin = line.counted_origins && nul == nullptr ? nullptr : line.cut_origin;
     line.width = ONES.of;
     return text_length;
 }
@@ -163,10 +177,7 @@ bool read_next_line(ListingFront &front, FrontLine &line) {
     line.problem_count = 0;
     std::uint64_t editor_lines = 0;
     int count = cut_whole(front, line);
-    if (count > 0)
-        front.at += static_cast<std::size_t>(count);
-    else
-        count = cut_by_bytes(front, line, editor_lines);
+    if (count == 0) count = cut_by_bytes(front, line, editor_lines);
     line.end = front.at;
     if (count == 0) return false; // carriage returns alone up to the end
     line.byte_count = count;

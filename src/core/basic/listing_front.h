@@ -40,13 +40,16 @@ struct FrontLine {
     std::size_t nul;           // the offset of its first 0x00, which ends its text; NO_OFFSET
     // The text in target codes as the tokenizer reads it: up to its line
     // feed or its first 0x00, then SCAN_PADDING 0x00s. Each byte's origin is
-    // the listing offset it came from; width, how many listing bytes it
-    // stands for (a character that gives two target bytes gives each one of
-    // its bytes).
+    // the listing offset it came from (text_origin); width, how many listing
+    // bytes it stands for (a character that gives two target bytes gives
+    // each one of its bytes). Where the text is the listing's bytes as they
+    // stand, but for the CR of a CR LF, origins are counted, not kept.
     int length;
     const unsigned char *text;
-    const std::size_t *origin;
+    const std::size_t *origin; // nullptr where counted
     const std::uint8_t *width;
+    std::size_t feed_origin;   // where origins are counted: the line feed's
+    bool counted_origins;      // the bytes were taken whole
     int problem_count;
     CharsetProblem problems[LINE_BUFFER_SIZE];
     // Where the text lives: the bytes as cut, or converted.
@@ -80,9 +83,15 @@ void seek_line(ListingFront &front, std::size_t offset);
 // the converter cuts that line into.
 std::size_t editor_line_end(ListingFront &front, const FrontLine &line);
 
+// The listing offset the text's byte at came from.
+inline std::size_t text_origin(const FrontLine &line, int at) {
+    if (line.origin != nullptr) return line.origin[at];
+    return line.line_feed && at == line.length - 1 ? line.feed_origin : line.start + at;
+}
+
 // The listing offset just after the text's bytes from first to last.
 inline std::size_t text_end_offset(const FrontLine &line, int last) {
-    return line.origin[last] + line.width[last];
+    return text_origin(line, last) + line.width[last];
 }
 
 } // namespace morvane

@@ -52,8 +52,8 @@ Item read_digits(const unsigned char *text, int at, ItemKind kind) {
     Item item = item_of(kind, at, at);
     for (; is_ascii_digit(text[item.end]); item.end++) {
         auto digit = static_cast<std::uint64_t>(text[item.end] - '0');
-        item.value =
-            item.value > (VALUE_LIMIT - digit) / 10 ? VALUE_LIMIT : item.value * 10 + digit;
+        // Below a tenth of the limit, ten times the value and a digit stay below the limit.
+        item.value = item.value < VALUE_LIMIT / 10 ? item.value * 10 + digit : VALUE_LIMIT;
     }
     return item;
 }
@@ -110,11 +110,17 @@ bool scan_line_start(LineScan &scan, Item &item) {
     return true;
 }
 
+// The keyword's token where a letter starts one, else 0: a letter that
+// starts no keyword together with the byte after it needs no look-up.
+std::int32_t keyword_at_letter(const unsigned char *text, int &length) {
+    return direct_byte(text) != 0 ? 0 : match_keyword(text, length);
+}
+
 // A run of letters and digits from a letter, up to the first keyword in it.
 int name_end(const unsigned char *text, int at) {
     int length = 0;
     for (at++; is_ascii_letter(text[at]) || is_ascii_digit(text[at]); at++)
-        if (is_ascii_letter(text[at]) && match_keyword(text + at, length) != 0) break;
+        if (is_ascii_letter(text[at]) && keyword_at_letter(text + at, length) != 0) break;
     return at;
 }
 
@@ -145,19 +151,27 @@ bool scan_statement(LineScan &scan, Item &item) {
         return false;
     }
     int length = 0;
-    std::int32_t token = c > DOUBLE_QUOTE ? match_keyword(text + at, length) : 0;
+    std::int32_t token = 0;
     if (c == DOUBLE_QUOTE) {
         item = item_of(ItemKind::STRING, at, string_end(text, at));
-    } else if (token != 0) {
-        item = item_of(ItemKind::KEYWORD, at, at + length, token);
+    } else if (is_ascii_letter(c)) {
+        token = keyword_at_letter(text + at, length);
+        item = token != 0 ? item_of(ItemKind::KEYWORD, at, at + length, token)
+                          : item_of(ItemKind::NAME, at, name_end(text, at));
+    } else if (std::uint8_t direct = direct_byte(text + at); direct != c) {
+        // A sign that is a keyword alone: the operators and "?".
+        token = direct;
+        item = item_of(ItemKind::KEYWORD, at, at + 1, token);
     } else if (c >= FIRST_TOKEN && c <= LAST_TOKEN) {
         // Copied as it stands, where the machine reads it as a token.
         token = c;
         item = item_of(ItemKind::KEYWORD, at, at + 1, token);
-    } else if (is_ascii_letter(c)) {
-        item = item_of(ItemKind::NAME, at, name_end(text, at));
     } else if (is_ascii_digit(c)) {
-        item = read_digits(text, at, ItemKind::NUMBER);
+        // Its value is wanted nowhere: an expression's number is no line.
+        int end = at + 1;
+        while (is_ascii_digit(text[end]))
+            end++;
+        item = item_of(ItemKind::NUMBER, at, end);
     } else {
         item = item_of(ItemKind::OTHER, at, at + 1);
     }
@@ -286,6 +300,7 @@ void start_line_scan(LineScan &scan, const unsigned char *text) {
 }
 
 bool scan_item(LineScan &scan, Item &item) {
+    if (scan.pending_count == 0 && scan.mode == STATEMENTS) return scan_statement(scan, item);
     if (scan.pending_count > 0) return pop(scan, item);
     switch (scan.mode) {
     case LINE_START:

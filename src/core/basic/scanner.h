@@ -36,7 +36,7 @@ struct Item {
     // token before them (GOTO, THEN, LIST, ...).
     std::int32_t token;
     int start, end; // its bytes in the line's text
-    std::uint64_t value; // LINE_NUMBER, REFERENCE and NUMBER: the digits, held at VALUE_LIMIT
+    std::uint64_t value; // LINE_NUMBER and REFERENCE: the digits, held at VALUE_LIMIT
 };
 
 // The scanner's state: where it stands and what it expects there.

@@ -45,7 +45,7 @@ struct Check {
 // Adds a finding about the text's bytes from first to last.
 void add_at_text(Check &check, int first, int last, FindingId id, auto... arguments) {
     const FrontLine &line = check.line;
-    std::size_t offset = line.length > 0 ? line.origin[first] : line.start;
+    std::size_t offset = line.length > 0 ? text_origin(line, first) : line.start;
     std::size_t end = line.length > 0 ? text_end_offset(line, last) : line.start;
     if (Finding *finding = add_finding(check.findings, offset, end))
         set_finding(*finding, id, arguments...);
@@ -207,8 +207,19 @@ void add_keyword_in_name(Check &check, int first_item, int run_start) {
     add_at_text(check, run_start, last, FindingId::KEYWORD_IN_NAME, name, read_as);
 }
 
-// A keyword inside a name: at least two letters of the name before it.
-void check_keyword_in_name(Check &check) {
+// Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
+void check_target(Check &check, const Item &item) {
+    if (!is_jump_token(item.token)) return;
+    // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
+    bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
+    if (!is_defined(check, item.value) && !trap_off)
+        add_at_text(check, item.start, item.end - 1, FindingId::MISSING_TARGET,
+                    static_cast<unsigned long long>(item.value));
+}
+
+// Walks the line's items once: a keyword inside a name (at least two
+// letters of the name before it), and the line numbers jumped to.
+void check_statements(Check &check) {
     const unsigned char *text = check.line.text;
     int letters_before = 0, run_start = 0, run_item = 0, previous_end = -1;
     bool named_in_run = false;
@@ -216,39 +227,33 @@ void check_keyword_in_name(Check &check) {
         const Item &item = check.items[i];
         if (item.start != previous_end) letters_before = 0;
         previous_end = item.end;
-        if (item.kind == ItemKind::NAME) {
+        switch (item.kind) {
+        case ItemKind::NAME:
             for (int at = item.start; at < item.end; at++) {
                 if (!is_ascii_letter(text[at])) {
                     letters_before = 0;
-                    continue;
-                }
-                if (letters_before++ == 0) {
+                } else if (letters_before++ == 0) {
                     run_start = at;
                     run_item = i;
                     named_in_run = false;
                 }
             }
-        } else if (item.kind == ItemKind::KEYWORD && is_ascii_letter(text[item.start])) {
-            if (letters_before >= 2 && !named_in_run) {
+            break;
+        case ItemKind::KEYWORD:
+            if (!is_ascii_letter(text[item.start])) {
+                letters_before = 0;
+            } else if (letters_before >= 2 && !named_in_run) {
                 add_keyword_in_name(check, run_item, run_start);
                 named_in_run = true;
             }
-        } else {
+            break;
+        case ItemKind::REFERENCE:
+            check_target(check, item);
+            letters_before = 0;
+            break;
+        default:
             letters_before = 0;
         }
-    }
-}
-
-// Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
-void check_targets(Check &check) {
-    for (int i = 0; i < check.item_count; i++) {
-        const Item &item = check.items[i];
-        if (item.kind != ItemKind::REFERENCE || !is_jump_token(item.token)) continue;
-        // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
-        bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
-        if (!is_defined(check, item.value) && !trap_off)
-            add_at_text(check, item.start, item.end - 1, FindingId::MISSING_TARGET,
-                        static_cast<unsigned long long>(item.value));
     }
 }
 
@@ -286,8 +291,7 @@ void check_line(Check &check) {
     check_charset(check);
     scan_items(check);
     check_line_number(check);
-    check_keyword_in_name(check);
-    check_targets(check);
+    check_statements(check);
     if (line.cut) check_cut(check);
 }
 

@@ -76,7 +76,7 @@ void name_by_waiting_labels(Renumber &renumber, Taking &taking, const RenumLine 
 
 bool take_label(Renumber &renumber, const RenumLine &line) {
     const FrontLine &text = renumber.line;
-    std::size_t name = text.origin[line.label.start + 1];
+    std::size_t name = text_origin(text, line.label.start + 1);
     auto length = static_cast<std::uint32_t>(text_end_offset(text, line.label.end - 1) - name);
     return renumber.labels.add({name, length, NO_LINE, 0, false, text.editor_line, 0});
 }

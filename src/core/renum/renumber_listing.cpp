@@ -151,7 +151,7 @@ Target target_of(const Renumber &renumber, const Item &item) {
     const FrontLine &line = renumber.line;
     if (item.computed_target) return {Target::COMPUTED, 0};
     if (item.kind == ItemKind::LABEL) {
-        std::size_t name = line.origin[item.start + 1];
+        std::size_t name = text_origin(line, item.start + 1);
         const Label *label =
             find_label(renumber, renumber.listing + name, text_end_offset(line, item.end - 1) - name);
         if (label == nullptr) return {Target::UNKNOWN_LABEL, 0};
@@ -189,7 +189,7 @@ void add_at(Renumber &renumber, std::size_t offset, std::size_t end, FindingId i
 
 void add_at_item(Renumber &renumber, const Item &item, FindingId id, auto... arguments) {
     const FrontLine &line = renumber.line;
-    add_at(renumber, line.origin[item.start], text_end_offset(line, item.end - 1), id,
+    add_at(renumber, text_origin(line, item.start), text_end_offset(line, item.end - 1), id,
            arguments...);
 }
 
@@ -222,7 +222,7 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
         int length = decimal(target.number, digits);
         growth += length - (item.end - item.start);
         raw_growth += length - static_cast<std::int64_t>(text_end_offset(text, item.end - 1) -
-                                                         text.origin[item.start]);
+                                                         text_origin(text, item.start));
     }
     bool keep_number = line.kind == LineKind::NUMBERED && placed.number == line.number;
     int number_length = decimal(placed.number, digits) + (line.kind == LineKind::UNNUMBERED);
@@ -295,7 +295,7 @@ void tell_number(Renumber &renumber, Telling &telling, const RenumLine &line) {
 void tell_label(Renumber &renumber, Telling &telling, const RenumLine &line) {
     const Label &label = renumber.labels[telling.next_label++];
     const FrontLine &text = renumber.line;
-    std::size_t at = text.origin[line.label.start], end = label.name + label.name_length;
+    std::size_t at = text_origin(text, line.label.start), end = label.name + label.name_length;
     const char *name = reinterpret_cast<const char *>(renumber.listing + label.name);
     auto length = static_cast<int>(label.name_length);
     if (label.duplicate)
@@ -405,7 +405,7 @@ void write_line(Renumber &renumber, const RenumLine &line, std::uint32_t new_num
     for (Item item; scan_item(scan, item);) {
         Target target = target_of(renumber, item);
         if (target.kind != Target::REWRITE) continue;
-        write_listing_bytes(renumber, copied_to, text.origin[item.start]);
+        write_listing_bytes(renumber, copied_to, text_origin(text, item.start));
         write_bytes(renumber, digits, static_cast<std::size_t>(decimal(target.number, digits)));
         copied_to = text_end_offset(text, item.end - 1);
     }
