@@ -15,7 +15,6 @@ const CHECK_AS_TYPED_LIMIT = 2 * 1024 * 1024;
 const NATIVE_UNDO_LIMIT = 1024 * 1024;
 const STORAGE_KEY = 'morvane:listing:' + location.pathname;
 const STORAGE_LIMIT = 2 * 1024 * 1024;
-const IMAGE_LEAD_IN = 0xd3;
 
 // --- Characters ---
 
@@ -61,7 +60,7 @@ function toShiftJis(text, problems = null) {
   return bytes.slice(0, length);
 }
 
-const startsLikeImage = (bytes) => bytes.length >= 10 && bytes.slice(0, 10).every((b) => b === IMAGE_LEAD_IN);
+const startsLikeImage = (bytes) => bytes.length >= LEAD_IN_LENGTH && bytes.slice(0, LEAD_IN_LENGTH).every((b) => b === IMAGE_LEAD_IN);
 
 // --- The core ---
 
@@ -345,18 +344,15 @@ editor.addEventListener('input', () => {
 
 const KIND_NAMES = ['header', 'head', 'token', 'text', 'end', 'trailer'];
 const [HEADER, HEAD, TOKEN, TEXT, END, TRAILER] = KIND_NAMES.keys();
-const TOKEN_DATA = 0x83;
-const TOKEN_REM = 0x8e;
-const CONTROL_ESCAPE = 0x14;
 
 // An image's records: where each starts, found by their ends alone, so that
 // a large image is ready at once; what each byte is comes when it is shown.
 function describeImage(bytes) {
   const starts = [];
   const recordOf = new Map();
-  let at = 16;
-  while (at + 4 < bytes.length && bytes[at] === 0xff && bytes[at + 1] === 0xff) {
-    const end = bytes.indexOf(0, at + 4);
+  let at = HEADER_LENGTH;
+  while (at + RECORD_HEAD_LENGTH < bytes.length && bytes[at] === RECORD_START && bytes[at + 1] === RECORD_START) {
+    const end = bytes.indexOf(0, at + RECORD_HEAD_LENGTH);
     if (end < 0) break;
     starts.push(at);
     const line = bytes[at + 2] | (bytes[at + 3] << 8);
@@ -366,32 +362,23 @@ function describeImage(bytes) {
   return { bytes, starts: Int32Array.from(starts), recordsEnd: at, recordOf, records: starts.length, described: new Map() };
 }
 
-let isToken = null;
-
-// What each byte of one record is, as the tokenizer wrote it: the head, then
-// tokens and text (strings, remarks and DATA items are text), then its end.
+// What each byte of one record is, as the core reads a record: the head,
+// then tokens and text (strings, remarks and DATA items are text), then its end.
 function describeRecord(image, index) {
   if (image.described.has(index)) return image.described.get(index);
-  if (!isToken) isToken = Uint8Array.from({ length: 256 }, (_, b) => (b >= 0x80 && tokenName(b) !== '' ? 1 : 0));
   const { bytes } = image;
   const start = image.starts[index];
-  const end = bytes.indexOf(0, start + 4);
+  const end = bytes.indexOf(0, start + RECORD_HEAD_LENGTH);
   const kinds = new Uint8Array(end - start + 1).fill(TEXT);
-  kinds.fill(HEAD, 0, 4);
+  kinds.fill(HEAD, 0, RECORD_HEAD_LENGTH);
   kinds[end - start] = END;
-  let quoted = false; let remark = false; let data = false;
-  for (let at = start + 4; at < end; at++) {
-    const b = bytes[at];
-    if (remark || quoted && b !== 0x22) continue;
-    if (b === 0x22) quoted = !quoted;
-    else if (data) data = b !== 0x3a;
-    else if (b === CONTROL_ESCAPE) at++;
-    else if (isToken[b]) {
-      kinds[at - start] = TOKEN;
-      remark = b === TOKEN_REM;
-      data = b === TOKEN_DATA;
-    }
-  }
+  const length = end - start - RECORD_HEAD_LENGTH;
+  const body = core._malloc(Math.max(2 * length, 1));
+  core.HEAPU8.set(bytes.subarray(start + RECORD_HEAD_LENGTH, end), body);
+  core._record_byte_kinds(body, length, body + length);
+  const tokens = core.HEAPU8.subarray(body + length, body + 2 * length);
+  for (let at = 0; at < length; at++) if (tokens[at]) kinds[RECORD_HEAD_LENGTH + at] = TOKEN;
+  core._free(body);
   const record = { start, line: bytes[start + 2] | (bytes[start + 3] << 8), kinds };
   if (image.described.size > 5000) image.described.clear();
   image.described.set(index, record);
@@ -400,7 +387,7 @@ function describeRecord(image, index) {
 
 // The kind of the byte at an offset, and the BASIC line of its record (-1 outside records).
 function byteAt(image, at) {
-  if (at < 16) return { kind: HEADER, line: -1, place: at };
+  if (at < HEADER_LENGTH) return { kind: HEADER, line: -1, place: at };
   if (at >= image.recordsEnd) return { kind: TRAILER, line: -1, place: at - image.recordsEnd };
   let low = 0;
   let high = image.starts.length - 1;

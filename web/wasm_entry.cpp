@@ -9,6 +9,7 @@
 #include <emscripten/emscripten.h>
 
 #include "core/check/check_listing.h"
+#include "core/list/list_decode.h"
 #include "core/basic/keyword_table.h"
 #include "core/io/memory_sink.h"
 #include "morvane.h"
@@ -117,5 +118,22 @@ EMSCRIPTEN_KEEPALIVE const char *token_name_of(int byte) {
     std::memcpy(name, token.name, static_cast<std::size_t>(token.length));
     name[token.length] = '\0';
     return name;
+}
+
+// What each byte of a record body is, as the tokenizer wrote it: 1 for a
+// token, 0 for text (strings, DATA items and remarks are text, and so is
+// each byte of a pair 0x14 and a code).
+EMSCRIPTEN_KEEPALIVE void record_byte_kinds(const unsigned char *body, int length,
+                                            unsigned char *kinds) {
+    morvane::BodyDecoder decoder;
+    unsigned char text[2 * morvane::LONGEST_STEP_TEXT];
+    for (int at = 0; at < length;) {
+        bool statements = decoder.state == morvane::BodyState::NORMAL;
+        morvane::DecodedStep step =
+            morvane::decode_step(decoder, body[at], at + 1 < length ? body[at + 1] : -1, false, text);
+        for (int k = 0; k < step.used && at + k < length; k++)
+            kinds[at + k] = k == 0 && statements && step.token_by_name ? 1 : 0;
+        at += step.used;
+    }
 }
 }
