@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (first.status == 1) {
         require(first.listing.empty(), "nothing written when refused");
         // The message holds 511 bytes: warnings before the error may fill it.
-        require(first.message.find(": error: ") != std::string::npos ||
-                    first.message.size() == 511,
+        require(first.message.find(": error: ") != std::string::npos || first.message.size() == 511,
                 "a refusal names an error");
         return 0;
     }
@@ -59,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     bool numbered_first = size > 0 && (data[0] >= '0' && data[0] <= '9');
     if (original.status == 0 && numbered_first && listing.find('@') == std::string::npos &&
         listing.find('\0') == std::string::npos)
-        require(image.output ==
-                    renum_mapping::expected_image(original.output, options[0], options[1], options[2]),
+        require(image.output == renum_mapping::expected_image(original.output, options[0],
+                                                              options[1], options[2]),
                 "the image of the original with its numbers mapped");
     if (options[0] < options[2]) return 0; // the new numbers then fall below --from
     Renumbered again = renumber(renumbered, first.listing.size(), options);

@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     std::string listing(reinterpret_cast<const char *>(data), size);
-    require(scan_reading::differences(listing).empty(), "the converter writes what the scanner reads");
+    require(scan_reading::differences(listing).empty(),
+            "the converter writes what the scanner reads");
     morvane_item *items = nullptr;
     std::size_t count = 0;
     require(morvane_scan(data, size, &items, &count) == 0, "memory for the items");

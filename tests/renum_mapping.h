@@ -158,5 +158,4 @@ inline std::string expected_image(const std::string &image, unsigned start, unsi
     return expected + std::string(12, '\0');
 }
 
-
 } // namespace renum_mapping

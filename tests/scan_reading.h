@@ -55,7 +55,8 @@ inline Rebuilt rebuild(const morvane::FrontLine &line) {
             rebuilt.body += static_cast<char>(item.token);
         else
             for (int k = item.start; k < item.end; k++)
-                rebuilt.body += static_cast<char>(as_written ? text[k] : morvane::to_upper(text[k]));
+                rebuilt.body +=
+                    static_cast<char>(as_written ? text[k] : morvane::to_upper(text[k]));
         at = item.end;
     }
     if (!rebuilt.labelled)
@@ -79,8 +80,8 @@ inline std::string differences(const std::string &listing) {
     morvane::start_listing_front(*front, bytes, listing.size());
     std::string found;
     std::size_t at = 16;
-    for (int index = 0; found.empty() && at + 4 <= records.size() &&
-                        records[at] == '\xFF' && morvane::read_next_line(*front, *line);
+    for (int index = 0; found.empty() && at + 4 <= records.size() && records[at] == '\xFF' &&
+                        morvane::read_next_line(*front, *line);
          index++) {
         std::size_t end = records.find('\0', at + 4);
         if (end == std::string::npos) break;

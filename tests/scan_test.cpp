@@ -15,8 +15,8 @@
 
 namespace {
 
-const char *const KIND_NAMES[] = {"",       "line",   "keyword", "reference", "label", "number",
-                                  "string", "data",   "remark",  "name",      "other"};
+const char *const KIND_NAMES[] = {"",       "line", "keyword", "reference", "label", "number",
+                                  "string", "data", "remark",  "name",      "other"};
 
 // Each item as KIND(TEXT), a keyword with its token, a number with its
 // value, and its place where it is not on line 1.
@@ -30,7 +30,8 @@ std::string shown(const std::string &listing) {
     for (size_t i = 0; i < count; i++) {
         const morvane_item &item = items[i];
         char extra[32] = "", place[48] = "";
-        if (item.kind == MORVANE_ITEM_KEYWORD) std::snprintf(extra, sizeof extra, ":%02X", item.token);
+        if (item.kind == MORVANE_ITEM_KEYWORD)
+            std::snprintf(extra, sizeof extra, ":%02X", item.token);
         if (item.value >= 0) std::snprintf(extra, sizeof extra, "=%lld", item.value);
         if (item.line != 1 || item.column > 1000)
             std::snprintf(place, sizeof place, "@%llu:%llu", item.line, item.column);
@@ -50,27 +51,41 @@ struct ScanCase {
 const ScanCase CASES[] = {
     {"KeywordInsideAName", "10 SCORE=1",
      "line=10(10) name(SC) keyword:D0(OR) name(E) keyword:D2(=) number(1)"},
-    {"NothingInAStringIsAKeyword", "20 PRINT \"FOR\"", "line=20(20) keyword:95(PRINT) string(\"FOR\")"},
+    {"NothingInAStringIsAKeyword", "20 PRINT \"FOR\"",
+     "line=20(20) keyword:95(PRINT) string(\"FOR\")"},
     {"DataUpToItsColonAndRemarkToTheEnd", "1 DATA 1,\"A:B\":REM X:Y\n",
      "line=1(1) keyword:83(DATA) data( 1,\"A:B\") other(:) keyword:8E(REM) remark( X:Y)"},
     {"ReferencesListsRangesAndComputedTargets", "10 ON X GOTO 10, 20:LIST 10-30:GOSUB 9+X",
-     "line=10(10) keyword:91(ON) name(X) keyword:88(GOTO) reference=10(10) other(,) reference=20(20) "
+     "line=10(10) keyword:91(ON) name(X) keyword:88(GOTO) reference=10(10) other(,) "
+     "reference=20(20) "
      "other(:) keyword:97(LIST) reference=10(10) keyword:CB(-) reference=30(30) other(:) "
      "keyword:8C(GOSUB) number(9) keyword:CA(+) name(X)"},
     {"LabelsWhereRenumberingReadsThem", "@start\n GOTO @start\n",
      "label(@start) keyword:88(GOTO)@2:2 label(@start)@2:7"},
-    {"CharacterOutsideTheSetBeforeTheNumberIsLeftOut", "\x85\x40" "20 END", "line=20(20) keyword:80(END)"},
-    {"TokenStandingAsItsRawByte", "10 IF A\xC7" "20",
+    {"CharacterOutsideTheSetBeforeTheNumberIsLeftOut",
+     "\x85\x40"
+     "20 END",
+     "line=20(20) keyword:80(END)"},
+    {"TokenStandingAsItsRawByte",
+     "10 IF A\xC7"
+     "20",
      "line=10(10) keyword:8A(IF) name(A) keyword:C7(\xC7) reference=20(20)"},
-    {"FullWidthDigitsAreOneNumber", "\x82\x56\x82\x54 END", "line=75(\x82\x56\x82\x54) keyword:80(END)"},
+    {"FullWidthDigitsAreOneNumber", "\x82\x56\x82\x54 END",
+     "line=75(\x82\x56\x82\x54) keyword:80(END)"},
     {"KanaOfTwoTargetBytesGivesEachOneOfItsBytes", "1 \x83\x4B",
      "line=1(1) keyword:B6(\x83) keyword:DE(\x4B)"},
-    {"ByteOrderMarkTakesNoColumn", "\xEF\xBB\xBF" "10 A\n20 B",
+    {"ByteOrderMarkTakesNoColumn",
+     "\xEF\xBB\xBF"
+     "10 A\n20 B",
      "line=10(10) name(A) line=20(20)@2:1 name(B)@2:4"},
     {"CutAfter1023BytesTheRestIsALineOfItsOwn", "1 REM" + std::string(1018, 'x') + "20 GOTO 1",
-     "line=1(1) keyword:8E(REM) remark(" + std::string(1018, 'x') + ") line=20(20)@1:1024 "
-     "keyword:88(GOTO)@1:1027 reference=1(1)@1:1032"},
-    {"NothingAfterTheEndMark", "10 A\x1A" "20 B", "line=10(10) name(A)"},
+     "line=1(1) keyword:8E(REM) remark(" + std::string(1018, 'x') +
+         ") line=20(20)@1:1024 "
+         "keyword:88(GOTO)@1:1027 reference=1(1)@1:1032"},
+    {"NothingAfterTheEndMark",
+     "10 A\x1A"
+     "20 B",
+     "line=10(10) name(A)"},
     {"EmptyListing", "", ""},
 };
 
@@ -92,11 +107,35 @@ INSTANTIATE_TEST_SUITE_P(Listings, Scans, testing::ValuesIn(CASES),
 // Listings of random pieces: statements, quotes, DATA and REM, kana,
 // characters outside the set, raw token bytes, line ends of every kind.
 std::vector<std::string> generated_listings(unsigned seed, int count) {
-    static const std::string PIECES[] = {
-        "10",   "20 ",  " ",      "\n",       "\r\n",     "\r",        "PRINT", "\"",   ":",
-        "DATA", "REM",  "GOTO ",  "ON X GOSUB 1,2", "LIST 1-", "SCORE", "\x82\xA0", "\x83\x4B",
-        "\x89\xBF", "\xE0\x40", "\xC7", "\x88", "@a", "\x1A", "\x82", "a$=", "\t", "+1",
-        "\x95\x53", std::string(300, 'x')};
+    static const std::string PIECES[] = {"10",
+                                         "20 ",
+                                         " ",
+                                         "\n",
+                                         "\r\n",
+                                         "\r",
+                                         "PRINT",
+                                         "\"",
+                                         ":",
+                                         "DATA",
+                                         "REM",
+                                         "GOTO ",
+                                         "ON X GOSUB 1,2",
+                                         "LIST 1-",
+                                         "SCORE",
+                                         "\x82\xA0",
+                                         "\x83\x4B",
+                                         "\x89\xBF",
+                                         "\xE0\x40",
+                                         "\xC7",
+                                         "\x88",
+                                         "@a",
+                                         "\x1A",
+                                         "\x82",
+                                         "a$=",
+                                         "\t",
+                                         "+1",
+                                         "\x95\x53",
+                                         std::string(300, 'x')};
     std::mt19937 random(seed);
     std::vector<std::string> listings;
     for (int i = 0; i < count; i++) {
@@ -149,7 +188,8 @@ TEST(ScanProperty, KeywordsAreTheTokensTheConverterWrites) {
             for (std::size_t space = text.find(' '); !free_text && space != std::string::npos;
                  space = text.find(' ', space + 1)) {
                 auto before = static_cast<unsigned char>(space > 0 ? text[space - 1] : 0);
-                EXPECT_TRUE(before >= 0x80 && before <= 0x9F) << hex(text) << " in " << hex(listing);
+                EXPECT_TRUE(before >= 0x80 && before <= 0x9F)
+                    << hex(text) << " in " << hex(listing);
             }
             if (item.kind == MORVANE_ITEM_KEYWORD) keywords += static_cast<char>(item.token);
         }

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <emscripten/emscripten.h>
 
-#include "core/check/check_listing.h"
-#include "core/list/list_decode.h"
 #include "core/basic/keyword_table.h"
+#include "core/check/check_listing.h"
 #include "core/io/memory_sink.h"
-#include "morvane.h"
+#include "core/list/list_decode.h"
 #include "core/renum/renumber_listing.h"
+#include "morvane.h"
 
 namespace {
 
@@ -129,8 +129,8 @@ EMSCRIPTEN_KEEPALIVE void record_byte_kinds(const unsigned char *body, int lengt
     unsigned char text[2 * morvane::LONGEST_STEP_TEXT];
     for (int at = 0; at < length;) {
         bool statements = decoder.state == morvane::BodyState::NORMAL;
-        morvane::DecodedStep step =
-            morvane::decode_step(decoder, body[at], at + 1 < length ? body[at + 1] : -1, false, text);
+        morvane::DecodedStep step = morvane::decode_step(
+            decoder, body[at], at + 1 < length ? body[at + 1] : -1, false, text);
         for (int k = 0; k < step.used && at + k < length; k++)
             kinds[at + k] = k == 0 && statements && step.token_by_name ? 1 : 0;
         at += step.used;

@@ -45,7 +45,8 @@ Options read_options_or_exit(int argc, char **argv) {
         }
         if (std::strcmp(argv[at], "-w") != 0) exit_usage("unknown option ", argv[at]);
         if (++at == argc) exit_usage("-w needs the name of a warning", "");
-        const morvane::FindingKind *kind = morvane::finding_kind_named(argv[at], morvane::FROM_CHECK);
+        const morvane::FindingKind *kind =
+            morvane::finding_kind_named(argv[at], morvane::FROM_CHECK);
         if (kind != nullptr && kind->error) exit_usage("errors cannot be turned off: ", argv[at]);
         if (!silence(options, argv[at])) exit_usage("no such warning: ", argv[at]);
     }

@@ -45,7 +45,8 @@ EditorPosition editor_position(EditorCursor &cursor, std::size_t offset) {
         if (b == '\n' || b == '\r') {
             at++;
             // A carriage return before a line feed leaves the line to it.
-            if (b == '\n' || at >= cursor.length || bytes[at] != '\n') position = {position.line + 1, 1};
+            if (b == '\n' || at >= cursor.length || bytes[at] != '\n')
+                position = {position.line + 1, 1};
             continue;
         }
         std::size_t width =

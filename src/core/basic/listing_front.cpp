@@ -24,16 +24,6 @@ constexpr Ones make_ones() {
 }
 constexpr Ones ONES = make_ones();
 
-bool has_byte_from_0x80(const unsigned char *bytes, int length) {
-    std::uint64_t high = 0;
-    int i = 0;
-    for (; i + WORD_SIZE <= length; i += WORD_SIZE)
-        high |= load_word(bytes + i);
-    for (; i < length; i++)
-        high |= bytes[i];
-    return (high & HIGH_BITS) != 0;
-}
-
 // Most lines end within 1,023 bytes in LF or CR LF and hold no other
 // carriage return: their bytes are taken whole, the CR before the LF
 // dropped. Returns how many bytes the line has, or 0 for a line that needs
@@ -43,8 +33,9 @@ int cut_whole(ListingFront &front, FrontLine &line) {
     const unsigned char *from = front.listing + front.at;
     const void *feed = std::memchr(from, '\n', room);
     std::size_t taken =
-        feed != nullptr ? static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - from) + 1
-                        : room;
+        feed != nullptr
+            ? static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - from) + 1
+            : room;
     std::size_t count = taken;
     if (feed != nullptr && taken >= 2 && from[taken - 2] == CARRIAGE_RETURN) count--;
     std::size_t before_end = feed != nullptr ? count - 1 : count;

@@ -17,7 +17,7 @@ constexpr std::size_t NO_OFFSET = ~std::size_t{0};
 
 enum class CharsetProblemKind : std::uint8_t {
     NO_SECOND_BYTE, // a first byte at the line's end
-    NOT_IN_SET,     // the target set lacks the character: the converter stops, the text leaves it out
+    NOT_IN_SET, // the target set lacks the character: the converter stops, the text leaves it out
     PASSED_THROUGH, // copied as its two bytes, which the machine shows as two other characters
 };
 
@@ -48,8 +48,8 @@ struct FrontLine {
     const unsigned char *text;
     const std::size_t *origin; // nullptr where counted
     const std::uint8_t *width;
-    std::size_t feed_origin;   // where origins are counted: the line feed's
-    bool counted_origins;      // the bytes were taken whole
+    std::size_t feed_origin; // where origins are counted: the line feed's
+    bool counted_origins;    // the bytes were taken whole
     int problem_count;
     CharsetProblem problems[LINE_BUFFER_SIZE];
     // Where the text lives: the bytes as cut, or converted.

@@ -269,7 +269,8 @@ bool scan_range(LineScan &scan, Item &item) {
 
 } // namespace
 
-std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number, bool &over_32_bits) {
+std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
+                                  bool &over_32_bits) {
     std::uint64_t value = 0;
     over_32_bits = false;
     for (int at = number.start; at < number.end; at++) {

@@ -35,7 +35,7 @@ struct Item {
     // KEYWORD: its token; REFERENCE, LABEL and a computed target: the
     // token before them (GOTO, THEN, LIST, ...).
     std::int32_t token;
-    int start, end; // its bytes in the line's text
+    int start, end;      // its bytes in the line's text
     std::uint64_t value; // LINE_NUMBER and REFERENCE: the digits, held at VALUE_LIMIT
 };
 
@@ -59,7 +59,8 @@ bool scan_item(LineScan &scan, Item &item);
 
 // The line number's digits as the converter takes them: wrapped to 32
 // bits, as the machine's BASIC does; over_32_bits says if they were more.
-std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number, bool &over_32_bits);
+std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
+                                  bool &over_32_bits);
 
 // True for the tokens a line number may follow: GOTO, GOSUB, THEN,
 // RESTORE, RUN, LIST, LLIST and DELETE.

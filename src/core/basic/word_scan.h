@@ -30,4 +30,16 @@ constexpr bool has_byte_below(std::uint64_t word, unsigned limit) {
     return bytes_below(word, limit) != 0;
 }
 
+// True if any of the bytes is from 0x80 up: a text without one needs no
+// character conversion.
+inline bool has_byte_from_0x80(const unsigned char *bytes, int length) {
+    std::uint64_t high = 0;
+    int i = 0;
+    for (; i + WORD_SIZE <= length; i += WORD_SIZE)
+        high |= load_word(bytes + i);
+    for (; i < length; i++)
+        high |= bytes[i];
+    return (high & HIGH_BITS) != 0;
+}
+
 } // namespace morvane

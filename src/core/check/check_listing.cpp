@@ -109,7 +109,8 @@ bool mark_line_numbers(Check &check) {
         LineScan scan;
         start_line_scan(scan, check.line.text);
         Item first;
-        LineNumber number = line_number_of(check.line.text, scan_item(scan, first) ? &first : nullptr);
+        LineNumber number =
+            line_number_of(check.line.text, scan_item(scan, first) ? &first : nullptr);
         take_line_number(check, number);
         bool above = number.has_digits && (number.over_32_bits || number.wrapped > 65535);
         if (above && run.lines++ == 0) run.start = check.line.start;
@@ -126,10 +127,12 @@ void check_range(Check &check, const LineNumber &number) {
     if (check.next_run >= runs.count || runs[check.next_run].start != check.line.start) return;
     std::uint64_t lines = runs[check.next_run++].lines;
     const char *over = number.over_32_bits ? "over " : "";
-    auto shown = static_cast<unsigned long long>(number.over_32_bits ? 4294967295u : number.wrapped);
+    auto shown =
+        static_cast<unsigned long long>(number.over_32_bits ? 4294967295u : number.wrapped);
     unsigned stored = number.wrapped & 0xFFFF;
     if (lines == 1)
-        add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE, over, shown, stored);
+        add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE, over, shown,
+                    stored);
     else
         add_at_text(check, 0, number.digits_end - 1, FindingId::LINE_NUMBER_RANGE_RUN, over, shown,
                     stored, static_cast<unsigned long long>(lines - 1), lines == 2 ? "" : "s");
@@ -301,8 +304,7 @@ void count_lone_carriage_returns(Check &check) {
     check.lone_carriage_returns = 0;
     for (const void *found = std::memchr(listing, '\r', end); found != nullptr;) {
         auto at = static_cast<std::size_t>(static_cast<const unsigned char *>(found) - listing);
-        if (!(at + 1 < end && listing[at + 1] == '\n') &&
-            check.lone_carriage_returns++ == 0)
+        if (!(at + 1 < end && listing[at + 1] == '\n') && check.lone_carriage_returns++ == 0)
             check.first_lone_carriage_return = at;
         found = at + 1 < end ? std::memchr(listing + at + 1, '\r', end - at - 1) : nullptr;
     }

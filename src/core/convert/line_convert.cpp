@@ -3,25 +3,14 @@
 #include <cstring>
 
 #include "core/basic/charset.h"
-#include "core/convert/line_number.h"
 #include "core/basic/line_text.h"
-#include "core/convert/tokenizer.h"
 #include "core/basic/word_scan.h"
+#include "core/convert/line_number.h"
+#include "core/convert/tokenizer.h"
 
 namespace morvane {
 
 namespace {
-
-// A line without a byte from 0x80 up needs no character conversion.
-bool has_byte_from_0x80(const unsigned char *text, int length) {
-    std::uint64_t high = 0;
-    int i = 0;
-    for (; i + WORD_SIZE <= length; i += WORD_SIZE)
-        high |= load_word(text + i);
-    for (; i < length; i++)
-        high |= text[i];
-    return (high & HIGH_BITS) != 0;
-}
 
 // Reads the line number and tokenizes the statements of a line ending in 0x00.
 int tokenize_line(const unsigned char *line, unsigned char *body, std::int32_t &number) {

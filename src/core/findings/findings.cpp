@@ -1,9 +1,9 @@
 #include "core/findings/findings.h"
 
 #include <algorithm>
-#include <utility>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace morvane {
 
@@ -160,8 +160,8 @@ std::size_t tell_findings(LineFindings &findings, EditorCursor &cursor, FindingS
     for (std::size_t i = 0; i < findings.count; i++) {
         Finding &finding = pending[i].finding;
         EditorPosition start = editor_position(cursor, pending[i].offset);
-        EditorPosition end = editor_position_after(cursor.bytes, cursor.length, cursor.at, start,
-                                                   pending[i].end);
+        EditorPosition end =
+            editor_position_after(cursor.bytes, cursor.length, cursor.at, start, pending[i].end);
         finding.start = {start.line, start.column, pending[i].offset};
         finding.end = {end.line, end.column, pending[i].end};
         sink.found(sink.context, finding);

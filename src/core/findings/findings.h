@@ -86,7 +86,7 @@ struct Finding {
     bool error;       // as its kind says
     const char *name; // as its kind says
     FindingPlace start;
-    FindingPlace end; // after its last byte
+    FindingPlace end;    // after its last byte
     std::uint64_t lines; // the lines it covers: 1, or a run's length
     char message[240];   // one sentence naming the cause and, where there is one, the fix
 };

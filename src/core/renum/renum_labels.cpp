@@ -57,7 +57,8 @@ const Label *find_label(const Renumber &renumber, const unsigned char *name, std
         if (order == 0) {
             // The first definition, as every later one is refused.
             while (middle > 0 &&
-                   compare_labels(renumber, renumber.labels[renumber.by_name[middle - 1]], label) == 0)
+                   compare_labels(renumber, renumber.labels[renumber.by_name[middle - 1]], label) ==
+                       0)
                 middle--;
             return &renumber.labels[renumber.by_name[middle]];
         }

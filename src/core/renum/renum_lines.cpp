@@ -56,7 +56,8 @@ bool take_unnumbered(Renumber &renumber, Taking &taking) {
 void take_numbered(Renumber &renumber, Taking &taking, const RenumLine &line) {
     // A number the line editor does not take is refused; it holds no place.
     if (line.value <= HIGHEST_NUMBER)
-        renumber.holder[line.number] = line.kind == LineKind::DELETION ? NO_OFFSET : renumber.line.start;
+        renumber.holder[line.number] =
+            line.kind == LineKind::DELETION ? NO_OFFSET : renumber.line.start;
     taking.bucket = line.number + 1;
     taking.run = NO_LINE;
 }

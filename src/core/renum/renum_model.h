@@ -33,18 +33,18 @@ enum class LineKind : std::uint8_t {
 // One line of the listing as renumbering reads it.
 struct RenumLine {
     LineKind kind;
-    std::uint32_t number;      // NUMBERED and DELETION: held at HIGHEST_NUMBER
-    std::uint64_t value;       // the number as written
-    int digits_end;            // in the text: after the number's digits
-    std::size_t kept;          // the first byte kept after the number or the indentation
-    std::size_t content_end;   // before its line end: CR LF, LF, or none
-    Item label;                // LABEL: the @name
+    std::uint32_t number;    // NUMBERED and DELETION: held at HIGHEST_NUMBER
+    std::uint64_t value;     // the number as written
+    int digits_end;          // in the text: after the number's digits
+    std::size_t kept;        // the first byte kept after the number or the indentation
+    std::size_t content_end; // before its line end: CR LF, LF, or none
+    Item label;              // LABEL: the @name
 };
 
 // Lines without numbers that follow each other, all after the same
 // numbered line: they stay together in the machine's order.
 struct UnnumberedRun {
-    std::size_t start;       // the first one's start
+    std::size_t start; // the first one's start
     std::uint32_t count;
     std::uint32_t next;      // the next run after the same number, or NO_LINE
     std::uint32_t first_new; // the first one's new number
@@ -90,7 +90,7 @@ struct Renumber {
     std::uint64_t editor_line_of[NUMBER_COUNT];
     std::uint32_t first_run[NUMBER_COUNT + 1], last_run[NUMBER_COUNT + 1];
     Grown<UnnumberedRun> runs;
-    Grown<Label> labels;         // in file order
+    Grown<Label> labels;          // in file order
     Grown<std::uint32_t> by_name; // the labels sorted by name
     Grown<RangeRun> range_runs;
     std::uint64_t charset_errors;

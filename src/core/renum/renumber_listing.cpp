@@ -152,8 +152,8 @@ Target target_of(const Renumber &renumber, const Item &item) {
     if (item.computed_target) return {Target::COMPUTED, 0};
     if (item.kind == ItemKind::LABEL) {
         std::size_t name = text_origin(line, item.start + 1);
-        const Label *label =
-            find_label(renumber, renumber.listing + name, text_end_offset(line, item.end - 1) - name);
+        const Label *label = find_label(renumber, renumber.listing + name,
+                                        text_end_offset(line, item.end - 1) - name);
         if (label == nullptr) return {Target::UNKNOWN_LABEL, 0};
         std::uint32_t now = label_number(renumber, *label);
         return now == NO_LINE ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
@@ -238,8 +238,8 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
         add_at(renumber, text.start, text.start, FindingId::LONG_WITH_NEW_NUMBERS,
                static_cast<long long>(length + line_feed));
     std::size_t line_end = text.line_feed ? text.end - line.content_end
-                           : placed.last ? 0
-                                         : std::strlen(renumber.line_end);
+                           : placed.last  ? 0
+                                          : std::strlen(renumber.line_end);
     renumber.output_length += (keep_number ? line.kept - text.start : number_length) +
                               (line.content_end - line.kept) + raw_growth + line_end;
 }
@@ -252,8 +252,8 @@ void tell_charset_errors(Renumber &renumber) {
             add_at(renumber, problem.offset, problem.offset + 2, FindingId::CHARSET_NOT_IN_SET,
                    problem.first, problem.second);
         if (problem.kind == CharsetProblemKind::NO_SECOND_BYTE)
-            add_at(renumber, problem.offset, problem.offset + 1,
-                   FindingId::CHARSET_NO_SECOND_BYTE, problem.first);
+            add_at(renumber, problem.offset, problem.offset + 1, FindingId::CHARSET_NO_SECOND_BYTE,
+                   problem.first);
     }
 }
 
@@ -451,7 +451,8 @@ const char *line_end_of(const unsigned char *listing, std::size_t end) {
     return feed != nullptr && feed > listing && feed[-1] == '\r' ? "\r\n" : "\n";
 }
 
-RenumberOutcome refuse_image(const unsigned char *listing, std::size_t length, FindingSink findings) {
+RenumberOutcome refuse_image(const unsigned char *listing, std::size_t length,
+                             FindingSink findings) {
     Finding finding{};
     set_finding(finding, FindingId::IMAGE);
     finding.start = {1, 1, 0};
@@ -467,8 +468,8 @@ RenumberOutcome renumber_taken(Renumber &renumber, FindingSink findings) {
     tell_every_line(renumber, findings);
     if (renumber.findings.out_of_memory) return RenumberOutcome::OUT_OF_MEMORY;
     if (renumber.errors > 0 || renumber.charset_errors > 0) return RenumberOutcome::REFUSED;
-    std::uint64_t length = renumber.output_length + renumber.front.first +
-                           (renumber.length - renumber.front.end);
+    std::uint64_t length =
+        renumber.output_length + renumber.front.first + (renumber.length - renumber.front.end);
     if (renumber.out.reserve != nullptr &&
         !renumber.out.reserve(renumber.out.context, static_cast<std::size_t>(length)))
         return RenumberOutcome::OUT_OF_MEMORY;
