@@ -310,8 +310,13 @@ async function findingsOfTwoMegabytes(context) {
   const page = await freshPage(context);
   const { took, count } = await page.evaluate(async () => {
     await coreReady;
-    const line = `10 PRINT "${'A'.repeat(30)}":A=A+1:IF A>10 THEN GOSUB 10:B$=CHR$(65)\n`;
-    const bytes = new TextEncoder().encode(line.repeat(Math.ceil((2 * 1024 * 1024) / line.length)));
+    const statement = ` PRINT "${'A'.repeat(30)}":A=A+1:IF A>10 THEN GOSUB 10:B$=CHR$(65)\n`;
+    const lines = [];
+    for (let number = 1, size = 0; size < 2 * 1024 * 1024; number++) {
+      lines.push(number + statement);
+      size += lines[lines.length - 1].length;
+    }
+    const bytes = new TextEncoder().encode(lines.join(''));
     checkBytes(bytes.subarray(0, 1000));
     const started = performance.now();
     const findings = checkBytes(bytes);
