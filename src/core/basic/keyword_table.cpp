@@ -206,7 +206,7 @@ constexpr TokenNames find_token_names() {
     TokenNames names{};
     for (const KeywordEntry &entry : KEYWORDS) {
         TokenName &name = names.of[entry.token];
-        if (name.name == nullptr || name.name[0] == '?') name = {entry.name, length_of(entry.name)};
+        if (name.length == 0 || name.name[0] == '?') name = {entry.name, length_of(entry.name)};
     }
     return names;
 }
