@@ -24,6 +24,15 @@ constexpr Ones make_ones() {
 }
 constexpr Ones ONES = make_ones();
 
+// The 0x00s after a line's text that every scan of it may read: stored as
+// two words, as a call to memset would cost more than the line's own bytes.
+void pad(unsigned char *after_text) {
+    static_assert(SCAN_PADDING == 2 * sizeof(std::uint64_t));
+    const std::uint64_t zero = 0;
+    std::memcpy(after_text, &zero, sizeof zero);
+    std::memcpy(after_text + sizeof zero, &zero, sizeof zero);
+}
+
 // Most lines end within 1,023 bytes in LF or CR LF and hold no other
 // carriage return: their bytes are taken whole, the CR before the LF
 // dropped. Returns how many bytes the line has, or 0 for a line that needs
@@ -118,7 +127,7 @@ int convert_with_origins(FrontLine &line, int count) {
             if (next < 0x80 || next > 0x9F) put(line, written, bytes[i], origin[i], 1), i++;
         }
     }
-    std::memset(line.converted + written, 0x00, SCAN_PADDING);
+    pad(line.converted + written);
     line.text = line.converted;
     line.origin = line.converted_origin;
     line.width = line.converted_width;
@@ -126,7 +135,7 @@ int convert_with_origins(FrontLine &line, int count) {
 }
 
 int text_of_cut_bytes(FrontLine &line, int count) {
-    std::memset(line.cut_bytes + count, 0x00, SCAN_PADDING);
+    pad(line.cut_bytes + count);
     line.nul = NO_OFFSET;
     const void *nul = std::memchr(line.cut_bytes, 0x00, static_cast<std::size_t>(count));
     int text_length =
@@ -176,6 +185,27 @@ bool read_next_line(ListingFront &front, FrontLine &line) {
     line.cut = count == LONGEST_LINE && !line.line_feed;
     front.editor_line += editor_lines + (line.line_feed ? 1 : 0);
     line.length = text_of_cut_bytes(line, count);
+    return true;
+}
+
+bool skim_next_line(ListingFront &front, SkimmedLine &line) {
+    const unsigned char *from = front.listing + front.at;
+    std::size_t room = std::min<std::size_t>(front.end - front.at, LONGEST_LINE);
+    if (room == 0 || !is_ascii_digit(from[0])) return false;
+    const void *feed = std::memchr(from, '\n', room);
+    if (feed == nullptr) return false;
+    auto taken = static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - from) + 1;
+    std::size_t content = taken - 1;
+    if (content > 0 && from[content - 1] == CARRIAGE_RETURN) content--;
+    if (std::memchr(from, CARRIAGE_RETURN, content) != nullptr ||
+        has_byte_from_0x80(from, static_cast<int>(content)))
+        return false;
+    int digits = 1;
+    while (is_ascii_digit(from[digits]))
+        digits++;
+    line = {front.at, front.at + taken, front.at + content, digits};
+    front.at += taken;
+    front.editor_line++;
     return true;
 }
 

@@ -1,5 +1,8 @@
 #include "core/basic/scanner.h"
 
+#include <cstring>
+#include <initializer_list>
+
 #include "core/basic/editor_position.h"
 #include "core/basic/keyword_table.h"
 #include "core/basic/line_text.h"
@@ -125,18 +128,34 @@ int name_end(const unsigned char *text, int at) {
 }
 
 int string_end(const unsigned char *text, int at) {
-    for (at++; text[at] != DOUBLE_QUOTE && !is_line_end(text[at]); at++) {
-    }
+    // The text ends at its line feed or a 0x00, where the search stops too.
+    at += 1 + static_cast<int>(std::strcspn(reinterpret_cast<const char *>(text) + at + 1, "\"\n"));
     return text[at] == DOUBLE_QUOTE ? at + 1 : at;
 }
 
+// What a token asks of the bytes after it, looked up by its byte.
+struct TokenModes {
+    Mode after[256];
+};
+
+constexpr TokenModes find_token_modes() {
+    TokenModes modes{};
+    for (Mode &mode : modes.after)
+        mode = STATEMENTS;
+    modes.after[TOKEN_DATA] = DATA_ITEMS;
+    modes.after[TOKEN_REM] = REMARK_TEXT;
+    for (std::int32_t token : {TOKEN_GOTO, TOKEN_GOSUB, TOKEN_THEN, TOKEN_RESTORE, TOKEN_RUN})
+        modes.after[token] = TARGETS;
+    for (std::int32_t token : {TOKEN_LIST, TOKEN_LLIST, TOKEN_DELETE})
+        modes.after[token] = RANGE;
+    return modes;
+}
+
+constexpr TokenModes TOKEN_MODES = find_token_modes();
+
 void expect_after_keyword(LineScan &scan, std::int32_t token) {
-    if (token == TOKEN_DATA) scan.mode = DATA_ITEMS;
-    if (token == TOKEN_REM) scan.mode = REMARK_TEXT;
-    if (!is_reference_token(token)) return;
+    scan.mode = TOKEN_MODES.after[token & 0xFF];
     scan.after_token = token;
-    bool range = token == TOKEN_LIST || token == TOKEN_LLIST || token == TOKEN_DELETE;
-    scan.mode = range ? RANGE : TARGETS;
 }
 
 // The item at the scan's place among the statements, as the tokenizer
@@ -300,7 +319,9 @@ void start_line_scan(LineScan &scan, const unsigned char *text) {
     scan.pending_count = 0;
 }
 
-bool scan_item(LineScan &scan, Item &item) {
+namespace {
+
+inline bool next_item(LineScan &scan, Item &item) {
     if (scan.pending_count == 0 && scan.mode == STATEMENTS) return scan_statement(scan, item);
     if (scan.pending_count > 0) return pop(scan, item);
     switch (scan.mode) {
@@ -320,6 +341,30 @@ bool scan_item(LineScan &scan, Item &item) {
     default:
         return false;
     }
+}
+
+} // namespace
+
+bool scan_item(LineScan &scan, Item &item) {
+    return next_item(scan, item);
+}
+
+int scan_line(const unsigned char *text, Item *items) {
+    int targets = 0;
+    return scan_line(text, items, targets);
+}
+
+int scan_line(const unsigned char *text, Item *items, int &targets) {
+    LineScan scan;
+    start_line_scan(scan, text);
+    int count = 0;
+    targets = 0;
+    for (; next_item(scan, items[count]); count++) {
+        const Item &item = items[count];
+        targets += item.kind == ItemKind::REFERENCE || item.computed_target ||
+                   (item.kind == ItemKind::LABEL && item.token != 0);
+    }
+    return count;
 }
 
 } // namespace morvane

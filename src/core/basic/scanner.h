@@ -57,6 +57,12 @@ void start_line_scan(LineScan &scan, const unsigned char *text);
 // The next item, in the line's order; false at the line's end.
 bool scan_item(LineScan &scan, Item &item);
 
+// Every item of the line at once, into items, which has room for as many
+// as the line has bytes; returns how many. targets gets how many of them
+// name a line or start a computed target.
+int scan_line(const unsigned char *text, Item *items);
+int scan_line(const unsigned char *text, Item *items, int &targets);
+
 // The line number's digits as the converter takes them: wrapped to 32
 // bits, as the machine's BASIC does; over_32_bits says if they were more.
 std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,

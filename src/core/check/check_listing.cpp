@@ -57,11 +57,7 @@ void add_at(Check &check, std::size_t offset, std::size_t end, FindingId id, aut
 }
 
 void scan_items(Check &check) {
-    LineScan scan;
-    start_line_scan(scan, check.line.text);
-    check.item_count = 0;
-    while (scan_item(scan, check.items[check.item_count]))
-        check.item_count++;
+    check.item_count = scan_line(check.line.text, check.items);
 }
 
 // The line's number as the converter reads it: its digits, or 0 if it has none.
@@ -105,15 +101,26 @@ bool take_line_number(Check &check, const LineNumber &number) {
 // numbers above 65,535.
 bool mark_line_numbers(Check &check) {
     RangeRun run{0, 0};
-    while (read_next_line(check.front, check.line)) {
-        LineScan scan;
-        start_line_scan(scan, check.line.text);
-        Item first;
-        LineNumber number =
-            line_number_of(check.line.text, scan_item(scan, first) ? &first : nullptr);
+    for (;;) {
+        SkimmedLine skimmed;
+        LineNumber number;
+        std::size_t start = check.front.at;
+        if (skim_next_line(check.front, skimmed)) {
+            // Its value left to be read from its digits, wrapped.
+            Item digits{ItemKind::LINE_NUMBER, false, 0, 0, skimmed.digits, VALUE_LIMIT};
+            number = line_number_of(check.front.listing + skimmed.start, &digits);
+        } else if (read_next_line(check.front, check.line)) {
+            LineScan scan;
+            start_line_scan(scan, check.line.text);
+            Item first;
+            number = line_number_of(check.line.text, scan_item(scan, first) ? &first : nullptr);
+            start = check.line.start;
+        } else {
+            break;
+        }
         take_line_number(check, number);
         bool above = number.has_digits && (number.over_32_bits || number.wrapped > 65535);
-        if (above && run.lines++ == 0) run.start = check.line.start;
+        if (above && run.lines++ == 0) run.start = start;
         if (!above && run.lines > 0) {
             if (!check.range_runs.add(run)) return false;
             run.lines = 0;

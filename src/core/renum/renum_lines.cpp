@@ -28,11 +28,12 @@ std::size_t content_end_of(const Renumber &renumber, const FrontLine &line) {
 }
 
 void link_run(Renumber &renumber, std::uint32_t bucket, std::uint32_t run) {
-    if (renumber.first_run[bucket] == NO_LINE)
-        renumber.first_run[bucket] = run;
+    std::uint32_t first = first_run_after(renumber, bucket);
+    if (first == NO_LINE)
+        first = run;
     else
-        renumber.runs[renumber.last_run[bucket]].next = run;
-    renumber.last_run[bucket] = run;
+        renumber.runs[last_run_after(renumber, bucket)].next = run;
+    set_runs_after(renumber, bucket, first, run);
 }
 
 // Where the first pass stands: the number the next line without one follows.
@@ -43,10 +44,10 @@ struct Taking {
     RangeRun range{0, 0};
 };
 
-bool take_unnumbered(Renumber &renumber, Taking &taking) {
+bool take_unnumbered(Renumber &renumber, Taking &taking, const RenumLine &line) {
     if (taking.run == NO_LINE) {
         taking.run = static_cast<std::uint32_t>(renumber.runs.count);
-        if (!renumber.runs.add({renumber.line.start, 0, NO_LINE, 0})) return false;
+        if (!renumber.runs.add({line.start, 0, NO_LINE, 0})) return false;
         link_run(renumber, taking.bucket, taking.run);
     }
     renumber.runs[taking.run].count++;
@@ -56,8 +57,7 @@ bool take_unnumbered(Renumber &renumber, Taking &taking) {
 void take_numbered(Renumber &renumber, Taking &taking, const RenumLine &line) {
     // A number the line editor does not take is refused; it holds no place.
     if (line.value <= HIGHEST_NUMBER)
-        renumber.holder[line.number] =
-            line.kind == LineKind::DELETION ? NO_OFFSET : renumber.line.start;
+        set_holder(renumber, line.number, line.kind == LineKind::DELETION ? NO_OFFSET : line.start);
     taking.bucket = line.number + 1;
     taking.run = NO_LINE;
 }
@@ -86,16 +86,19 @@ bool take_label(Renumber &renumber, const RenumLine &line) {
 bool follow_range(Renumber &renumber, Taking &taking, const RenumLine &line) {
     bool above = (line.kind == LineKind::NUMBERED || line.kind == LineKind::DELETION) &&
                  line.value > HIGHEST_NUMBER;
-    if (above && taking.range.lines++ == 0) taking.range.start = renumber.line.start;
+    if (above && taking.range.lines++ == 0) taking.range.start = line.start;
     if (above || taking.range.lines == 0) return true;
     std::uint64_t lines = std::exchange(taking.range.lines, 0);
     return renumber.range_runs.add({taking.range.start, lines});
 }
 
-bool take_line(Renumber &renumber, Taking &taking, const RenumLine &line) {
+void count_charset_errors(Renumber &renumber) {
     for (int i = 0; i < renumber.line.problem_count; i++)
         if (renumber.line.problems[i].kind != CharsetProblemKind::PASSED_THROUGH)
             renumber.charset_errors++;
+}
+
+bool take_line(Renumber &renumber, Taking &taking, const RenumLine &line) {
     if (!follow_range(renumber, taking, line)) return false;
     switch (line.kind) {
     case LineKind::BLANK:
@@ -108,7 +111,7 @@ bool take_line(Renumber &renumber, Taking &taking, const RenumLine &line) {
         take_numbered(renumber, taking, line);
         break;
     case LineKind::UNNUMBERED:
-        if (!take_unnumbered(renumber, taking)) return false;
+        if (!take_unnumbered(renumber, taking, line)) return false;
         break;
     }
     if (line.kind != LineKind::DELETION) name_by_waiting_labels(renumber, taking, line);
@@ -117,12 +120,14 @@ bool take_line(Renumber &renumber, Taking &taking, const RenumLine &line) {
 
 } // namespace
 
-RenumLine read_renum_line(const Renumber &renumber, bool continuing) {
+RenumLine read_renum_line(Renumber &renumber, bool continuing) {
     const FrontLine &text = renumber.line;
     const unsigned char *listing = renumber.listing;
     RenumLine line{};
+    line.start = text.start;
     line.content_end = content_end_of(renumber, text);
     line.kept = text.start;
+    renumber.item_count = renumber.target_count = 0;
     if (continuing) {
         line.kind = LineKind::CONTINUATION;
         return line;
@@ -131,10 +136,9 @@ RenumLine read_renum_line(const Renumber &renumber, bool continuing) {
         line.kind = LineKind::BLANK;
         return line;
     }
-    LineScan scan;
-    start_line_scan(scan, text.text);
-    Item first;
-    bool any = scan_item(scan, first);
+    renumber.item_count = scan_line(text.text, renumber.items, renumber.target_count);
+    bool any = renumber.item_count > 0;
+    const Item &first = renumber.items[0];
     if (any && first.kind == ItemKind::LABEL) {
         line.kind = LineKind::LABEL;
         line.label = first;
@@ -157,13 +161,38 @@ RenumLine read_renum_line(const Renumber &renumber, bool continuing) {
     return line;
 }
 
+RenumLine read_skimmed_line(const Renumber &renumber, const SkimmedLine &skimmed) {
+    RenumLine line{};
+    line.start = skimmed.start;
+    line.content_end = skimmed.content_end;
+    for (int at = 0; at < skimmed.digits; at++) {
+        auto digit = static_cast<std::uint64_t>(renumber.listing[skimmed.start + at] - '0');
+        line.value = line.value < VALUE_LIMIT / 10 ? line.value * 10 + digit : VALUE_LIMIT;
+    }
+    line.number = static_cast<std::uint32_t>(std::min<std::uint64_t>(line.value, HIGHEST_NUMBER));
+    line.digits_end = skimmed.digits;
+    line.kept = skimmed.start + static_cast<std::size_t>(skimmed.digits);
+    line.kind = blank_between(renumber.listing, line.kept, line.content_end) ? LineKind::DELETION
+                                                                             : LineKind::NUMBERED;
+    return line;
+}
+
 bool take_lines(Renumber &renumber) {
     Taking taking;
     start_listing_front(renumber.front, renumber.listing, renumber.length);
     bool continuing = false;
-    while (read_next_line(renumber.front, renumber.line)) {
-        RenumLine line = read_renum_line(renumber, continuing);
-        continuing = renumber.line.cut;
+    for (;;) {
+        SkimmedLine skimmed;
+        RenumLine line;
+        if (!continuing && skim_next_line(renumber.front, skimmed)) {
+            line = read_skimmed_line(renumber, skimmed);
+        } else if (read_next_line(renumber.front, renumber.line)) {
+            line = read_renum_line(renumber, continuing);
+            continuing = renumber.line.cut;
+            count_charset_errors(renumber);
+        } else {
+            break;
+        }
         if (!take_line(renumber, taking, line)) return false;
     }
     return taking.range.lines == 0 ||

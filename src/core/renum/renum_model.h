@@ -33,6 +33,7 @@ enum class LineKind : std::uint8_t {
 // One line of the listing as renumbering reads it.
 struct RenumLine {
     LineKind kind;
+    std::size_t start;
     std::uint32_t number;    // NUMBERED and DELETION: held at HIGHEST_NUMBER
     std::uint64_t value;     // the number as written
     int digits_end;          // in the text: after the number's digits
@@ -75,20 +76,27 @@ struct OrderFinding {
     Finding finding;
 };
 
+// By number: the start of the line that has it, its new number, its line
+// on the editor as the listing is told, the first and last run of lines
+// without numbers after it (index 0 holds the runs before any number, index
+// n + 1 those after n), and whether its line has a line number to rewrite.
+// Each is kept plus one, so that the zeros the tables start as (from
+// calloc, with no time spent filling them) stand for none.
+struct NumberTables {
+    std::size_t holder[NUMBER_COUNT];
+    std::uint32_t new_of[NUMBER_COUNT];
+    std::uint64_t editor_line_of[NUMBER_COUNT]; // not shifted: 0 is no line
+    std::uint32_t first_run[NUMBER_COUNT + 1], last_run[NUMBER_COUNT + 1];
+    unsigned char rewritten[NUMBER_COUNT / 8];
+};
+
 struct Renumber {
     const unsigned char *listing;
     std::size_t length;
     RenumberOptions options;
     ListingFront front;
     FrontLine line;
-    // By number: the start of the line that has it, or NO_OFFSET; its new
-    // number; its line on the editor as the listing is told; and the first
-    // and last run of lines without numbers after it (index 0 holds the
-    // runs before any number, index n + 1 those after n).
-    std::size_t holder[NUMBER_COUNT];
-    std::uint32_t new_of[NUMBER_COUNT];
-    std::uint64_t editor_line_of[NUMBER_COUNT];
-    std::uint32_t first_run[NUMBER_COUNT + 1], last_run[NUMBER_COUNT + 1];
+    NumberTables *numbers;
     Grown<UnnumberedRun> runs;
     Grown<Label> labels;          // in file order
     Grown<std::uint32_t> by_name; // the labels sorted by name
@@ -101,15 +109,47 @@ struct Renumber {
     const char *line_end; // written after a line that had none and is no longer last
     LineFindings findings;
     EditorCursor cursor;
+    Item items[LINE_TEXT_ROOM]; // the line's, as the scanner tells them
+    int item_count;
+    int target_count; // of them, those that name a line or start a computed target
     std::uint64_t errors;
     bool out_of_memory;
     Sink out;
     bool write_failed;
 };
 
-// Reads the front's current line as renumbering does; continuing says it
-// is the rest of a line the converter cut.
-RenumLine read_renum_line(const Renumber &renumber, bool continuing);
+// The tables by number, read and written past their shift: NO_OFFSET and
+// NO_LINE (every bit set) are kept as 0.
+inline std::size_t holder_of(const Renumber &renumber, std::uint32_t number) {
+    return renumber.numbers->holder[number] - 1;
+}
+inline void set_holder(Renumber &renumber, std::uint32_t number, std::size_t start) {
+    renumber.numbers->holder[number] = start + 1;
+}
+inline std::uint32_t new_number_of(const Renumber &renumber, std::uint32_t number) {
+    return renumber.numbers->new_of[number] - 1;
+}
+inline void set_new_number(Renumber &renumber, std::uint32_t number, std::uint32_t new_number) {
+    renumber.numbers->new_of[number] = new_number + 1;
+}
+inline std::uint32_t first_run_after(const Renumber &renumber, std::uint32_t bucket) {
+    return renumber.numbers->first_run[bucket] - 1;
+}
+inline std::uint32_t last_run_after(const Renumber &renumber, std::uint32_t bucket) {
+    return renumber.numbers->last_run[bucket] - 1;
+}
+inline void set_runs_after(Renumber &renumber, std::uint32_t bucket, std::uint32_t first,
+                           std::uint32_t last) {
+    renumber.numbers->first_run[bucket] = first + 1;
+    renumber.numbers->last_run[bucket] = last + 1;
+}
+inline bool is_rewritten(const Renumber &renumber, std::uint32_t number) {
+    return (renumber.numbers->rewritten[number / 8] >> (number % 8) & 1) != 0;
+}
+
+// Reads the front's current line as renumbering does, its items into
+// renumber.items; continuing says it is the rest of a line the converter cut.
+RenumLine read_renum_line(Renumber &renumber, bool continuing);
 
 // The items of the line's statements, after its number or indentation.
 void start_statements_scan(const Renumber &renumber, const RenumLine &line, LineScan &scan);

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <new>
 #include <utility>
 
@@ -24,13 +23,13 @@ namespace {
 // its number, each run of lines without numbers by its index.
 template <typename Visit> void in_machine_order(const Renumber &renumber, Visit visit) {
     auto runs_after = [&](std::uint32_t bucket) {
-        for (std::uint32_t run = renumber.first_run[bucket]; run != NO_LINE;
+        for (std::uint32_t run = first_run_after(renumber, bucket); run != NO_LINE;
              run = renumber.runs[run].next)
             visit(NO_LINE, run);
     };
     runs_after(0);
     for (std::uint32_t number = 0; number < NUMBER_COUNT; number++) {
-        if (renumber.holder[number] != NO_OFFSET) visit(number, NO_LINE);
+        if (holder_of(renumber, number) != NO_OFFSET) visit(number, NO_LINE);
         runs_after(number + 1);
     }
 }
@@ -76,11 +75,11 @@ void leave_kept_lines(Numbering &numbering, std::size_t start) {
 
 void number_line(Renumber &renumber, Numbering &numbering, std::uint32_t number) {
     const RenumberOptions &options = renumber.options;
-    std::size_t start = renumber.holder[number];
+    std::size_t start = holder_of(renumber, number);
     numbering.last_number = number;
     numbering.last_run = NO_LINE;
     if (numbering.keeping && number < options.from) {
-        renumber.new_of[number] = number;
+        set_new_number(renumber, number, number);
         numbering.last_kept = number;
         return;
     }
@@ -93,7 +92,7 @@ void number_line(Renumber &renumber, Numbering &numbering, std::uint32_t number)
     if (numbering.next > HIGHEST_NUMBER && !std::exchange(numbering.range_told, true))
         add_order_finding(renumber, start, FindingId::NEW_NUMBER_RANGE,
                           static_cast<unsigned long long>(numbering.next));
-    renumber.new_of[number] = held(numbering.next);
+    set_new_number(renumber, number, held(numbering.next));
     numbering.next += options.step;
 }
 
@@ -135,7 +134,7 @@ void number_lines(Renumber &renumber) {
         const UnnumberedRun &run = renumber.runs[numbering.last_run];
         renumber.last_written = run_line_start(renumber, run, run.count - 1);
     } else if (numbering.last_number != NO_LINE) {
-        renumber.last_written = renumber.holder[numbering.last_number];
+        renumber.last_written = holder_of(renumber, numbering.last_number);
     }
 }
 
@@ -145,6 +144,12 @@ struct Target {
     enum Kind { KEEP, REWRITE, COMPUTED, UNKNOWN_LABEL, MISSING } kind;
     std::uint32_t number;
 };
+
+// True for the items that name a line, or start a target that is computed.
+bool names_a_target(const Item &item) {
+    return item.kind == ItemKind::REFERENCE || (item.kind == ItemKind::LABEL && item.token != 0) ||
+           item.computed_target;
+}
 
 // What becomes of an item where a statement names a line.
 Target target_of(const Renumber &renumber, const Item &item) {
@@ -159,7 +164,7 @@ Target target_of(const Renumber &renumber, const Item &item) {
         return now == NO_LINE ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
     }
     if (item.kind != ItemKind::REFERENCE) return {Target::KEEP, 0};
-    std::uint32_t now = item.value <= HIGHEST_NUMBER ? renumber.new_of[item.value] : NO_LINE;
+    std::uint32_t now = item.value <= HIGHEST_NUMBER ? new_number_of(renumber, static_cast<std::uint32_t>(item.value)) : NO_LINE;
     // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
     bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
     if (now == NO_LINE) return {trap_off ? Target::KEEP : Target::MISSING, 0};
@@ -204,11 +209,12 @@ struct Placed {
 void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
     const FrontLine &text = renumber.line;
     const unsigned char *listing = renumber.listing;
-    LineScan scan;
-    start_line_scan(scan, text.text);
     std::int64_t growth = 0, raw_growth = 0;
     char digits[12];
-    for (Item item; scan_item(scan, item);) {
+    for (int i = 0, told = 0; told < renumber.target_count; i++) {
+        const Item &item = renumber.items[i];
+        if (!names_a_target(item)) continue;
+        told++;
         Target target = target_of(renumber, item);
         if (target.kind == Target::COMPUTED)
             add_at_item(renumber, item, FindingId::COMPUTED_TARGET);
@@ -219,6 +225,9 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
             add_at_item(renumber, item, FindingId::MISSING_TARGET,
                         static_cast<unsigned long long>(item.value));
         if (target.kind != Target::REWRITE) continue;
+        if (line.kind == LineKind::NUMBERED)
+            renumber.numbers->rewritten[line.number / 8] |=
+                static_cast<unsigned char>(1u << (line.number % 8));
         int length = decimal(target.number, digits);
         growth += length - (item.end - item.start);
         raw_growth += length - static_cast<std::int64_t>(text_end_offset(text, item.end - 1) -
@@ -227,9 +236,10 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
     bool keep_number = line.kind == LineKind::NUMBERED && placed.number == line.number;
     int number_length = decimal(placed.number, digits) + (line.kind == LineKind::UNNUMBERED);
     // The number or indentation before the kept bytes gives way to what is written there.
-    std::int64_t replaced = 0;
-    for (std::size_t at = text.start; at < line.kept; at++)
-        replaced += listing[at] != '\r';
+    std::int64_t replaced = static_cast<std::int64_t>(line.kept - text.start);
+    if (text.origin != nullptr) // counted origins mean no carriage return among them
+        for (std::size_t at = text.start; at < line.kept; at++)
+            replaced -= listing[at] == '\r';
     std::int64_t written = keep_number ? replaced : number_length;
     std::int64_t length = text.byte_count - text.line_feed - replaced + written + growth;
     // The converter takes 1,023 bytes a line, its line feed included.
@@ -281,7 +291,7 @@ void tell_number(Renumber &renumber, Telling &telling, const RenumLine &line) {
     }
     telling.run = NO_LINE;
     if (line.value > HIGHEST_NUMBER) return;
-    std::uint64_t &earlier = renumber.editor_line_of[line.number];
+    std::uint64_t &earlier = renumber.numbers->editor_line_of[line.number];
     bool deletion = line.kind == LineKind::DELETION;
     if (earlier != 0)
         add_at(renumber, text.start, digits_end,
@@ -340,8 +350,8 @@ void tell_line(Renumber &renumber, Telling &telling, const RenumLine &line) {
     case LineKind::NUMBERED:
     case LineKind::DELETION:
         tell_number(renumber, telling, line);
-        if (line.kind == LineKind::NUMBERED && renumber.holder[line.number] == text.start)
-            number = renumber.new_of[line.number];
+        if (line.kind == LineKind::NUMBERED && holder_of(renumber, line.number) == text.start)
+            number = new_number_of(renumber, line.number);
         break;
     case LineKind::UNNUMBERED:
         number = tell_unnumbered(renumber, telling);
@@ -400,9 +410,10 @@ void write_line(Renumber &renumber, const RenumLine &line, std::uint32_t new_num
         write_bytes(renumber, digits, static_cast<std::size_t>(decimal(new_number, digits)));
     if (line.kind == LineKind::UNNUMBERED) write_bytes(renumber, " ", 1);
     std::size_t copied_to = line.kept;
-    LineScan scan;
-    start_line_scan(scan, text.text);
-    for (Item item; scan_item(scan, item);) {
+    for (int i = 0, told = 0; told < renumber.target_count; i++) {
+        const Item &item = renumber.items[i];
+        if (!names_a_target(item)) continue;
+        told++;
         Target target = target_of(renumber, item);
         if (target.kind != Target::REWRITE) continue;
         write_listing_bytes(renumber, copied_to, text_origin(text, item.start));
@@ -416,10 +427,28 @@ void write_line(Renumber &renumber, const RenumLine &line, std::uint32_t new_num
         write_bytes(renumber, renumber.line_end, std::strlen(renumber.line_end));
 }
 
+// A line with nothing to rewrite but its number, in plain ASCII: its bytes
+// after the number go across as they stand.
+bool write_plain_numbered(Renumber &renumber, std::uint32_t number) {
+    SkimmedLine skimmed;
+    if (is_rewritten(renumber, number) ||
+        !skim_next_line(renumber.front, skimmed))
+        return false;
+    std::size_t kept = skimmed.start + static_cast<std::size_t>(skimmed.digits);
+    char digits[12];
+    if (new_number_of(renumber, number) == number)
+        write_listing_bytes(renumber, skimmed.start, kept);
+    else
+        write_bytes(renumber, digits, static_cast<std::size_t>(decimal(new_number_of(renumber, number), digits)));
+    write_listing_bytes(renumber, kept, skimmed.end);
+    return true;
+}
+
 void write_numbered(Renumber &renumber, std::uint32_t number) {
-    seek_line(renumber.front, renumber.holder[number]);
+    seek_line(renumber.front, holder_of(renumber, number));
+    if (write_plain_numbered(renumber, number)) return;
     read_next_line(renumber.front, renumber.line);
-    write_line(renumber, read_renum_line(renumber, false), renumber.new_of[number]);
+    write_line(renumber, read_renum_line(renumber, false), new_number_of(renumber, number));
 }
 
 void write_run(Renumber &renumber, const UnnumberedRun &run) {
@@ -482,10 +511,6 @@ void start_renumber(Renumber &renumber, const unsigned char *listing, std::size_
     renumber.listing = listing;
     renumber.length = length;
     renumber.options = options;
-    std::fill(std::begin(renumber.holder), std::end(renumber.holder), NO_OFFSET);
-    std::fill(std::begin(renumber.new_of), std::end(renumber.new_of), NO_LINE);
-    std::fill(std::begin(renumber.first_run), std::end(renumber.first_run), NO_LINE);
-    std::fill(std::begin(renumber.last_run), std::end(renumber.last_run), NO_LINE);
     start_listing_front(renumber.front, listing, length);
     renumber.line_end = line_end_of(listing, renumber.front.end);
     renumber.out = out;
@@ -498,13 +523,20 @@ RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t lengt
     if (starts_like_image(listing, length)) return refuse_image(listing, length, findings);
     // Far too large for a thread's stack.
     void *room = std::malloc(sizeof(Renumber));
-    if (room == nullptr) return RenumberOutcome::OUT_OF_MEMORY;
+    auto *numbers = static_cast<NumberTables *>(std::calloc(1, sizeof(NumberTables)));
+    if (room == nullptr || numbers == nullptr) {
+        std::free(room);
+        std::free(numbers);
+        return RenumberOutcome::OUT_OF_MEMORY;
+    }
     auto *renumber = new (room) Renumber{};
+    renumber->numbers = numbers;
     start_renumber(*renumber, listing, length, options, out);
     RenumberOutcome outcome = renumber_taken(*renumber, findings);
     free_findings(renumber->findings);
     renumber->~Renumber();
     std::free(room);
+    std::free(numbers);
     return outcome;
 }
 
