@@ -188,7 +188,7 @@ bool read_next_line(ListingFront &front, FrontLine &line) {
     return true;
 }
 
-bool skim_next_line(ListingFront &front, SkimmedLine &line) {
+bool skim_next_line(ListingFront &front, SkimmedLine &line, bool number_only) {
     const unsigned char *from = front.listing + front.at;
     std::size_t room = std::min<std::size_t>(front.end - front.at, LONGEST_LINE);
     if (room == 0 || !is_ascii_digit(from[0])) return false;
@@ -197,12 +197,13 @@ bool skim_next_line(ListingFront &front, SkimmedLine &line) {
     auto taken = static_cast<std::size_t>(static_cast<const unsigned char *>(feed) - from) + 1;
     std::size_t content = taken - 1;
     if (content > 0 && from[content - 1] == CARRIAGE_RETURN) content--;
-    if (std::memchr(from, CARRIAGE_RETURN, content) != nullptr ||
-        has_byte_from_0x80(from, static_cast<int>(content)))
-        return false;
     int digits = 1;
     while (is_ascii_digit(from[digits]))
         digits++;
+    if (number_only ? from[digits] >= 0x80 || from[digits] == CARRIAGE_RETURN
+                    : std::memchr(from, CARRIAGE_RETURN, content) != nullptr ||
+                          has_byte_from_0x80(from, static_cast<int>(content)))
+        return false;
     line = {front.at, front.at + taken, front.at + content, digits};
     front.at += taken;
     front.editor_line++;

@@ -86,8 +86,11 @@ struct SkimmedLine {
 
 // Takes the next line the quick way where it is such a line, for a first
 // pass that wants lines' numbers and places only; false, taking nothing,
-// for any other, which read_next_line then reads.
-bool skim_next_line(ListingFront &front, SkimmedLine &line);
+// for any other, which read_next_line then reads. For a pass that wants
+// the numbers alone, number_only takes any line whose digits are followed
+// by a byte below 0x80 other than a carriage return, whatever the rest
+// holds; the editor's lines are then not counted.
+bool skim_next_line(ListingFront &front, SkimmedLine &line, bool number_only = false);
 
 // Goes on reading at offset, the start of a line read before.
 void seek_line(ListingFront &front, std::size_t offset);

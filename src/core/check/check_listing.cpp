@@ -105,7 +105,7 @@ bool mark_line_numbers(Check &check) {
         SkimmedLine skimmed;
         LineNumber number;
         std::size_t start = check.front.at;
-        if (skim_next_line(check.front, skimmed)) {
+        if (skim_next_line(check.front, skimmed, true)) {
             // Its value left to be read from its digits, wrapped.
             Item digits{ItemKind::LINE_NUMBER, false, 0, 0, skimmed.digits, VALUE_LIMIT};
             number = line_number_of(check.front.listing + skimmed.start, &digits);
