@@ -1,5 +1,7 @@
 #include "programs/whole_file.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,7 +61,15 @@ unsigned char *read_whole_file(const char *path, std::size_t &length) {
     bool standard = std::strcmp(path, "-") == 0;
     std::FILE *file = standard ? stdin : std::fopen(path, "rb");
     if (file == nullptr) return nullptr;
+    // A file of known size is read into a buffer of its size and one byte
+    // more (to see its end), so that it takes no room twice over; a stream
+    // of unknown size into one that doubles.
     std::size_t capacity = 64 * 1024;
+    if (!standard && std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        if (size >= 0) capacity = std::max(capacity, static_cast<std::size_t>(size) + 1);
+        std::rewind(file);
+    }
     auto *bytes = static_cast<unsigned char *>(std::malloc(capacity));
     length = 0;
     while (bytes != nullptr) {

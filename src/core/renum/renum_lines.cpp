@@ -193,6 +193,9 @@ bool take_lines(Renumber &renumber) {
         } else {
             break;
         }
+        // A character outside the set refuses the listing, and only such
+        // characters are told: the lines need no taking after the first.
+        if (renumber.charset_errors > 0) continue;
         if (!take_line(renumber, taking, line)) return false;
     }
     return taking.range.lines == 0 ||
