@@ -1,0 +1,172 @@
+// Every allocation the library makes may fail, one at a time: each call then
+// either gives exactly what it gives with all the memory it wants, or says
+// that memory ran out; never a crash, a wrong result or a silent loss. The
+// process's own allocator is replaced here by one that can be told to fail
+// its Nth request (glibc's, which it calls, stays underneath).
+#include <cstddef>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "morvane.h"
+#include "support.h"
+
+extern "C" void *__libc_malloc(std::size_t size);
+extern "C" void *__libc_calloc(std::size_t count, std::size_t size);
+extern "C" void *__libc_realloc(void *pointer, std::size_t size);
+
+namespace {
+
+// The allocations left before the one that fails; negative for none. Armed
+// only around a call of the library, so that the test's own allocations
+// never fail.
+long allocations_before_failure = -1;
+long failing_allocation = -1;
+bool a_failure_happened = false;
+
+void arm() {
+    allocations_before_failure = failing_allocation;
+}
+void disarm() {
+    allocations_before_failure = -1;
+}
+
+bool fails_now() {
+    if (allocations_before_failure < 0) return false;
+    if (allocations_before_failure-- > 0) return false;
+    a_failure_happened = true;
+    return true;
+}
+
+} // namespace
+
+extern "C" void *malloc(std::size_t size) {
+    return fails_now() ? nullptr : __libc_malloc(size);
+}
+extern "C" void *calloc(std::size_t count, std::size_t size) {
+    return fails_now() ? nullptr : __libc_calloc(count, size);
+}
+extern "C" void *realloc(void *pointer, std::size_t size) {
+    return fails_now() ? nullptr : __libc_realloc(pointer, size);
+}
+
+namespace {
+
+struct Result {
+    int status;
+    std::string message;
+    std::string output;
+};
+
+// What one call of the library gives, as text to compare.
+using Call = Result (*)(const std::string &input);
+
+Result run(int (*entry)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
+                        morvane_result *),
+           const std::string &input) {
+    unsigned char *output = nullptr;
+    size_t length = 0;
+    morvane_result result;
+    arm();
+    int status = entry(reinterpret_cast<const unsigned char *>(input.data()), input.size(), "L",
+                       &output, &length, &result);
+    disarm();
+    Result got{status, result.message, output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
+    morvane_free(output);
+    return got;
+}
+
+Result converted(const std::string &input) {
+    return run(morvane_convert, input);
+}
+Result listed(const std::string &input) {
+    return run(morvane_list, input);
+}
+Result renumbered(const std::string &input) {
+    unsigned char *output = nullptr;
+    size_t length = 0;
+    morvane_result result;
+    arm();
+    int status = morvane_renumber(reinterpret_cast<const unsigned char *>(input.data()),
+                                  input.size(), "L", 10, 10, 0, &output, &length, &result);
+    disarm();
+    Result got{status, result.message, output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
+    morvane_free(output);
+    return got;
+}
+Result checked(const std::string &input) {
+    morvane_finding *findings = nullptr;
+    size_t count = 0;
+    arm();
+    int status = morvane_check(reinterpret_cast<const unsigned char *>(input.data()), input.size(),
+                               &findings, &count);
+    disarm();
+    Result got{status, "", ""};
+    for (size_t i = 0; i < count; i++)
+        got.output += findings[i].name + std::string(" ") + findings[i].message + "\n";
+    if (status < 0) got.message = count == 0 ? "Not enough memory" : "findings after a failure";
+    morvane_free(findings);
+    return got;
+}
+Result scanned(const std::string &input) {
+    morvane_item *items = nullptr;
+    size_t count = 0;
+    arm();
+    int status = morvane_scan(reinterpret_cast<const unsigned char *>(input.data()), input.size(),
+                              &items, &count);
+    disarm();
+    Result got{status, "", ""};
+    for (size_t i = 0; i < count; i++)
+        got.output += std::to_string(items[i].kind) + ":" + std::to_string(items[i].offset) + " ";
+    if (status < 0) got.message = count == 0 ? "Not enough memory" : "items after a failure";
+    morvane_free(items);
+    return got;
+}
+
+bool says_memory_ran_out(const Result &result) {
+    return result.status != 0 && result.message.find("Not enough memory") != std::string::npos;
+}
+
+// Fails each allocation of the call in turn, up to the first run that
+// needs no more than it was given.
+void expect_every_failure_told(const char *name, Call call, const std::string &input) {
+    Result whole = call(input);
+    for (long failing = 0;; failing++) {
+        a_failure_happened = false;
+        failing_allocation = failing;
+        Result got = call(input);
+        failing_allocation = -1;
+        if (!a_failure_happened) {
+            EXPECT_EQ(got.output, whole.output) << name;
+            EXPECT_GT(failing, 0) << name << " allocates, so that a failure can be tried";
+            break;
+        }
+        bool same = got.status == whole.status && got.output == whole.output &&
+                    got.message == whole.message;
+        EXPECT_TRUE(same || says_memory_ran_out(got))
+            << name << ", allocation " << failing << " failing: status " << got.status << ", "
+            << got.message;
+    }
+}
+
+} // namespace
+
+TEST(AllocationFailure, EveryOneIsToldOrChangesNothing) {
+    std::string image = converted(read_file(source_path("examples/nihongo.bas"))).output;
+    const std::vector<std::pair<std::string, std::string>> listings = {
+        {"a program", read_file(source_path("examples/guess.bas"))},
+        {"labels and findings", "@top\nPRINT\n  GOTO @top\n10 SCORE=1:GOTO 99\n10 X\n70000 Y\n"},
+        {"a refusal", "10 GOTO @nowhere\n20 A$=\"\x89\xBF\"\n"},
+        {"lines without numbers among others", "A\n10 B\nC\nD\n5 E\nF\n"},
+        {"nothing", ""},
+    };
+    for (const auto &[name, listing] : listings) {
+        SCOPED_TRACE(name);
+        expect_every_failure_told("morvane_convert", converted, listing);
+        expect_every_failure_told("morvane_check", checked, listing);
+        expect_every_failure_told("morvane_renumber", renumbered, listing);
+        expect_every_failure_told("morvane_scan", scanned, listing);
+    }
+    expect_every_failure_told("morvane_list", listed, image);
+}
