@@ -39,7 +39,8 @@ std::vector<std::string> listings() {
                                     "20 END\n10 END\n",
                                     "10 A\n20 \x8A\xBF\n",
                                     "1 A\n65536 B\n",
-                                    "10 LO\xA0\n"};
+                                    "10 LO\xA0\n",
+                                    std::string(10, '\xD3') + "mrv"};
     for (const char *name : {"hello", "guess", "nihongo"})
         all.push_back(read_file(source_path("examples/") + name + ".bas"));
     std::string corpus = source_path("../shared/corpus");
@@ -68,7 +69,11 @@ TEST(Library, GivesWhatTheCommandLineGives) {
         ApiRun api = run_api(morvane_convert, listing, "LISTING");
         EXPECT_EQ(api.status, cli.status) << listing.substr(0, 40);
         EXPECT_EQ(hex(api.output), hex(cli.image)) << listing.substr(0, 40);
-        EXPECT_EQ(api.message, without_last_line_feed(cli.errors));
+        // The one message that names the listing's file names it by the name given.
+        std::string cli_message = without_last_line_feed(cli.errors);
+        const std::string named = "Input file is a program image ";
+        if (cli_message.rfind(named, 0) == 0) cli_message = named + "LISTING";
+        EXPECT_EQ(api.message, cli_message);
     }
     for (const std::string &image : images()) {
         Listing cli = list(image);

@@ -83,6 +83,11 @@ const CheckCase CASES[] = {
      "F:1:9: warning: line 30 does not exist; no line has that number [missing-target]\n"},
     {"FullWidthLineNumbers", "\x82\x50\x82\x4F END\n\x82\x50 END\n",
      "F:2:1: error: line number 1 is not above 10 on line 1 [line-order]\n"},
+    {"FirstLineWrapsBelowZero", "2147483648 END\n",
+     "F:1:1: error: line number 2147483648 is read as -2147483648, which is below 0; use a number "
+     "from 0 to 65,535 [line-order]\nF:1:1: warning: line number 2147483648 is above 65,535 and "
+     "is stored as 0 [line-number-range]\n",
+     {"--"}},
     {"NumbersAbove65535NamedOnceARun", "70000 A\n70001 B\n70002 C\n1 D\n",
      "F:1:1: warning: line number 70000 is above 65,535 and is stored as 4464, and so are the "
      "numbers of the 2 lines after it, each as its low 16 bits [line-number-range]\n"

@@ -139,6 +139,17 @@ const RenumCase CASES[] = {
      "F:1:1: error: line is 1024 bytes with its new numbers; the converter cuts it after 1,023 "
      "[long-line]\n",
      {"--start", "1000"}},
+    {"LeadByteWithoutSecond", "10 A$=\x82\n", "",
+     "F:1:7: error: Shift_JIS first byte 0x82 has no second byte; remove it [charset]\n"},
+    {"NewNumberAbove65535AmongLinesWithoutNumbers", "A\nB\nC\n", "",
+     "F:3:1: error: the new number 65540 is above 65,535; start lower or take a smaller step "
+     "[line-number-range]\n",
+     {"--start", "65530", "--step", "5"}},
+    {"LinesWithoutNumbersStayAfterTheirNumber", "10 A\n B\n10 C\n D\n", "10 C\n20 B\n30 D\n",
+     "F:3:1: warning: line 10 replaces the line 10 written on line 1 [replaced-line]\n", {"--"}},
+    {"NumberAbove65535BeforeALowerOne", "70000 A\n10 B\n", "",
+     "F:1:1: error: line number 70000 is above 65,535, which the machine's line editor does not "
+     "take; give it a lower number [line-number-range]\n"},
     {"LineTheConverterCuts", "10 GOTO " + std::string(1020, '0') + "30:GOTO 30\n30 END\n", "",
      "F:1:1: error: line is 1038 bytes; the converter cuts it after 1,023 and reads the rest as a "
      "line of its own; shorten it [long-line]\n"},

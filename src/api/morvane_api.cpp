@@ -154,7 +154,8 @@ extern "C" int morvane_renumber(const unsigned char *listing, size_t listing_len
     if (!say_number_out_of_range(start, step, from, *result)) {
         FindingLines lines{result, name};
         outcome = renumber_listing(listing, listing_length, {start, step, from},
-                                   {write_memory, nullptr, &sink}, {add_finding_line, &lines});
+                                   {write_memory, nullptr, &sink, reserve_memory},
+                                   {add_finding_line, &lines});
     }
     if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
         add_message_line(*result, "Not enough memory for %s", name);

@@ -300,11 +300,6 @@ std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
     return static_cast<std::uint32_t>(value);
 }
 
-bool is_reference_token(std::int32_t token) {
-    return is_jump_token(token) || token == TOKEN_LIST || token == TOKEN_LLIST ||
-           token == TOKEN_DELETE;
-}
-
 bool is_jump_token(std::int32_t token) {
     return token == TOKEN_GOTO || token == TOKEN_GOSUB || token == TOKEN_THEN ||
            token == TOKEN_RESTORE || token == TOKEN_RUN;
@@ -328,8 +323,6 @@ inline bool next_item(LineScan &scan, Item &item) {
     case LINE_START:
         if (scan_line_start(scan, item)) return true;
         return scan.mode == STATEMENTS && scan_statement(scan, item);
-    case STATEMENTS:
-        return scan_statement(scan, item);
     case DATA_ITEMS:
         return scan_data_items(scan, item);
     case REMARK_TEXT:

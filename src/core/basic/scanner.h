@@ -68,10 +68,6 @@ int scan_line(const unsigned char *text, Item *items, int &targets);
 std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
                                   bool &over_32_bits);
 
-// True for the tokens a line number may follow: GOTO, GOSUB, THEN,
-// RESTORE, RUN, LIST, LLIST and DELETE.
-bool is_reference_token(std::int32_t token);
-
 // True for the tokens that jump to a line or read from it: all but LIST, LLIST and DELETE.
 bool is_jump_token(std::int32_t token);
 
