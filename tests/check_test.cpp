@@ -88,6 +88,18 @@ const CheckCase CASES[] = {
      "from 0 to 65,535 [line-order]\nF:1:1: warning: line number 2147483648 is above 65,535 and "
      "is stored as 0 [line-number-range]\n",
      {"--"}},
+    {"RangesZeroAndNumbersAbove65535AsTargets", "10 LIST 99:GOTO 0:GOTO 70000\n",
+     "F:1:24: warning: line 70000 does not exist; no line has that number [missing-target]\n"},
+    {"LongNameShownUpTo40Letters",
+     "20 ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZSCORE=1\n",
+     "F:1:4: warning: ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN is read as A B C DEF G H I J K L M "
+     "N O P Q R S T U V W X Y Z A B C DEF G H I J K L M N: a keyword stands inside the name; "
+     "rename it or put spaces around the keyword [keyword-in-name]\n"},
+    {"CutLineWhoseRestHasCarriageReturnsInItsNumber",
+     "1 REM" + std::string(1018, 'x') + "\r2\r0 END\n",
+     "F:1:1024: warning: line is 1031 bytes; the converter cuts it after 1,023 and reads the rest "
+     "as line 20 [long-line]\nF:1:1024: warning: 2 carriage returns without a line feed, which "
+     "the converter drops: a file with CR line ends reads as one line [lone-cr]\n"},
     {"NumbersAbove65535NamedOnceARun", "70000 A\n70001 B\n70002 C\n1 D\n",
      "F:1:1: warning: line number 70000 is above 65,535 and is stored as 4464, and so are the "
      "numbers of the 2 lines after it, each as its low 16 bits [line-number-range]\n"

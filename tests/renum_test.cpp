@@ -150,6 +150,20 @@ const RenumCase CASES[] = {
     {"NumberAbove65535BeforeALowerOne", "70000 A\n10 B\n", "",
      "F:1:1: error: line number 70000 is above 65,535, which the machine's line editor does not "
      "take; give it a lower number [line-number-range]\n"},
+    {"LabelOfALineDeletedLater", "@a\n10 A\n10\nGOTO @a\n", "",
+     "F:1:1: error: label @a names no line: a later line deletes the line after it "
+     "[label-without-line]\nF:3:1: warning: line 10 alone deletes the line 10 written on line 2 "
+     "[deleted-line]\n"},
+    {"LineTheConverterCutsTwice", "10 REM" + std::string(2100, 'x') + "\n", "",
+     "F:1:1: error: line is 2106 bytes; the converter cuts it after 1,023 and reads the rest as a "
+     "line of its own; shorten it [long-line]\n"},
+    {"TargetAbove65535Stays", "10 GOTO 70000\n", "10 GOTO 70000\n",
+     "F:1:9: warning: line 70000 does not exist; no line has that number [missing-target]\n"},
+    {"FirstLineWithoutANumberOverTheTop", "10 A\nB\nC\n", "",
+     "F:2:1: error: the new number 65536 is above 65,535; start lower or take a smaller step "
+     "[line-number-range]\n",
+     {"--start", "65535", "--step", "1"}},
+    {"LastLineWithoutLineFeedStaysLast", "10 A\n20 B", "10 A\n20 B", ""},
     {"LineTheConverterCuts", "10 GOTO " + std::string(1020, '0') + "30:GOTO 30\n30 END\n", "",
      "F:1:1: error: line is 1038 bytes; the converter cuts it after 1,023 and reads the rest as a "
      "line of its own; shorten it [long-line]\n"},
