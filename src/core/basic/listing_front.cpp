@@ -210,6 +210,14 @@ bool skim_next_line(ListingFront &front, SkimmedLine &line, bool number_only) {
     return true;
 }
 
+void cursor_to_line(EditorCursor &cursor, const ListingFront &front, const FrontLine &line) {
+    bool starts_editor_line =
+        line.start == front.first || (line.start > 0 && front.listing[line.start - 1] == '\n');
+    if (line.start <= cursor.at || !starts_editor_line || front.listing[line.start] == '\r') return;
+    cursor.at = line.start;
+    cursor.position = {line.editor_line, 1};
+}
+
 void seek_line(ListingFront &front, std::size_t offset) {
     front.at = offset;
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/basic/editor_position.h"
 #include "core/basic/line_text.h"
 
 namespace morvane {
@@ -99,6 +100,11 @@ void seek_line(ListingFront &front, std::size_t offset);
 // the end of the input. Each byte is looked at once however many pieces
 // the converter cuts that line into.
 std::size_t editor_line_end(ListingFront &front, const FrontLine &line);
+
+// Moves the cursor to the line's start where the editor's line starts there
+// too (after a line feed, at the listing's first line), whose place the
+// front counted: a run in file order then never walks the lines between.
+void cursor_to_line(EditorCursor &cursor, const ListingFront &front, const FrontLine &line);
 
 // The listing offset the text's byte at came from.
 inline std::size_t text_origin(const FrontLine &line, int at) {

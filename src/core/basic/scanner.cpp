@@ -288,6 +288,10 @@ bool scan_range(LineScan &scan, Item &item) {
 
 } // namespace
 
+Item line_number_item(const unsigned char *text) {
+    return read_digits(text, 0, ItemKind::LINE_NUMBER);
+}
+
 std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
                                   bool &over_32_bits) {
     std::uint64_t value = 0;
@@ -347,6 +351,11 @@ int scan_line(const unsigned char *text, Item *items) {
     return scan_line(text, items, targets);
 }
 
+// The whole scanner in one loop: a call per item would cost as much as many
+// an item's own work.
+#if defined(__GNUC__)
+__attribute__((flatten))
+#endif
 int scan_line(const unsigned char *text, Item *items, int &targets) {
     LineScan scan;
     start_line_scan(scan, text);

@@ -63,6 +63,9 @@ bool scan_item(LineScan &scan, Item &item);
 int scan_line(const unsigned char *text, Item *items);
 int scan_line(const unsigned char *text, Item *items, int &targets);
 
+// The line number made of the digits at text (at least one), as the scanner tells it.
+Item line_number_item(const unsigned char *text);
+
 // The line number's digits as the converter takes them: wrapped to 32
 // bits, as the machine's BASIC does; over_32_bits says if they were more.
 std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,

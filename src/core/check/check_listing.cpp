@@ -106,8 +106,7 @@ bool mark_line_numbers(Check &check) {
         LineNumber number;
         std::size_t start = check.front.at;
         if (skim_next_line(check.front, skimmed, true)) {
-            // Its value left to be read from its digits, wrapped.
-            Item digits{ItemKind::LINE_NUMBER, false, 0, 0, skimmed.digits, VALUE_LIMIT};
+            Item digits = line_number_item(check.front.listing + skimmed.start);
             number = line_number_of(check.front.listing + skimmed.start, &digits);
         } else if (read_next_line(check.front, check.line)) {
             LineScan scan;
@@ -329,6 +328,8 @@ void check_end_mark(Check &check) {
 }
 
 void tell(Check &check) {
+    if (check.findings.count == 0) return;
+    cursor_to_line(check.cursor, check.front, check.line);
     check.count += tell_findings(check.findings, check.cursor, check.sink);
 }
 

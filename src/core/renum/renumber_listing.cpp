@@ -368,8 +368,10 @@ void tell_line(Renumber &renumber, Telling &telling, const RenumLine &line) {
 }
 
 void tell_pending(Renumber &renumber, FindingSink sink) {
+    if (renumber.findings.count == 0) return;
     for (std::size_t i = 0; i < renumber.findings.count; i++)
         renumber.errors += renumber.findings.pending[i].finding.error;
+    cursor_to_line(renumber.cursor, renumber.front, renumber.line);
     tell_findings(renumber.findings, renumber.cursor, sink);
 }
 
