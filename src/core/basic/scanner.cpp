@@ -294,8 +294,10 @@ Item line_number_item(const unsigned char *text) {
 
 std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
                                   bool &over_32_bits) {
-    std::uint64_t value = 0;
     over_32_bits = false;
+    // Held at VALUE_LIMIT, the value is exact below it.
+    if (number.value <= 0xFFFFFFFFu) return static_cast<std::uint32_t>(number.value);
+    std::uint64_t value = 0;
     for (int at = number.start; at < number.end; at++) {
         value = value * 10 + static_cast<std::uint64_t>(text[at] - '0');
         over_32_bits = over_32_bits || value > 0xFFFFFFFFu;

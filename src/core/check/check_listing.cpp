@@ -226,43 +226,45 @@ void check_target(Check &check, const Item &item) {
                     static_cast<unsigned long long>(item.value));
 }
 
+// The run of a name's letters that stands right before the keyword at
+// item: letters of the names before it, back to anything else (a digit, a
+// space, another kind of item), letter keywords among them counting for
+// nothing. Its length, with where it starts and the item it starts in.
+struct LetterRun {
+    int letters, start, item;
+};
+
+LetterRun letters_before(const Check &check, int keyword) {
+    const unsigned char *text = check.line.text;
+    LetterRun run{0, 0, keyword};
+    for (int i = keyword - 1; i >= 0 && check.items[i].end == check.items[i + 1].start; i--) {
+        const Item &item = check.items[i];
+        if (item.kind == ItemKind::KEYWORD && is_ascii_letter(text[item.start])) continue;
+        if (item.kind != ItemKind::NAME) break;
+        int at = item.end - 1;
+        for (; at >= item.start && is_ascii_letter(text[at]); at--)
+            run = {run.letters + 1, at, i};
+        if (at >= item.start) break; // a digit ends the run
+    }
+    return run;
+}
+
 // Walks the line's items once: a keyword inside a name (at least two
-// letters of the name before it), and the line numbers jumped to.
+// letters of the name before it, named once a run), and the line numbers
+// jumped to.
 void check_statements(Check &check) {
     const unsigned char *text = check.line.text;
-    int letters_before = 0, run_start = 0, run_item = 0, previous_end = -1;
-    bool named_in_run = false;
+    int named_run = -1; // where the last run named starts
     for (int i = 0; i < check.item_count; i++) {
         const Item &item = check.items[i];
-        if (item.start != previous_end) letters_before = 0;
-        previous_end = item.end;
-        switch (item.kind) {
-        case ItemKind::NAME:
-            for (int at = item.start; at < item.end; at++) {
-                if (!is_ascii_letter(text[at])) {
-                    letters_before = 0;
-                } else if (letters_before++ == 0) {
-                    run_start = at;
-                    run_item = i;
-                    named_in_run = false;
-                }
-            }
-            break;
-        case ItemKind::KEYWORD:
-            if (!is_ascii_letter(text[item.start])) {
-                letters_before = 0;
-            } else if (letters_before >= 2 && !named_in_run) {
-                add_keyword_in_name(check, run_item, run_start);
-                named_in_run = true;
-            }
-            break;
-        case ItemKind::REFERENCE:
-            check_target(check, item);
-            letters_before = 0;
-            break;
-        default:
-            letters_before = 0;
-        }
+        if (item.kind == ItemKind::REFERENCE) check_target(check, item);
+        if (item.kind != ItemKind::KEYWORD || i == 0 || !is_ascii_letter(text[item.start]) ||
+            check.items[i - 1].end != item.start)
+            continue;
+        LetterRun run = letters_before(check, i);
+        if (run.letters < 2 || run.start == named_run) continue;
+        add_keyword_in_name(check, run.item, run.start);
+        named_run = run.start;
     }
 }
 
