@@ -72,7 +72,8 @@ Result run(int (*entry)(const unsigned char *, size_t, const char *, unsigned ch
     int status = entry(reinterpret_cast<const unsigned char *>(input.data()), input.size(), "L",
                        &output, &length, &result);
     disarm();
-    Result got{status, result.message, output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
+    Result got{status, result.message,
+               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
     morvane_free(output);
     return got;
 }
@@ -91,7 +92,8 @@ Result renumbered(const std::string &input) {
     int status = morvane_renumber(reinterpret_cast<const unsigned char *>(input.data()),
                                   input.size(), "L", 10, 10, 0, &output, &length, &result);
     disarm();
-    Result got{status, result.message, output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
+    Result got{status, result.message,
+               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
     morvane_free(output);
     return got;
 }

@@ -74,16 +74,23 @@ const CheckCase CASES[] = {
     {"WarningTurnedOff", "10 SCORE=0\n", "", {"-w", "keyword-in-name"}},
     // Read as the converter reads: the columns of a character left out before
     // the number and after a byte-order mark, jumps after a token's raw byte.
-    {"CharacterOutsideTheSetBeforeTheNumber", "10 PRINT 1\n\x85\x40" "20 GOTO 10\n",
+    {"CharacterOutsideTheSetBeforeTheNumber",
+     "10 PRINT 1\n\x85\x40"
+     "20 GOTO 10\n",
      "F:2:1: error: character 0x8540 is not in the target character set; replace it [charset]\n"},
-    {"ByteOrderMarkTakesNoColumn", "\xEF\xBB\xBF" "10 SCORE=1\n",
+    {"ByteOrderMarkTakesNoColumn",
+     "\xEF\xBB\xBF"
+     "10 SCORE=1\n",
      "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
      "put spaces around the keyword [keyword-in-name]\n"},
-    {"MissingTargetAfterThenAsItsRawByte", "10 IF A\xC7" "30\n",
+    {"MissingTargetAfterThenAsItsRawByte",
+     "10 IF A\xC7"
+     "30\n",
      "F:1:9: warning: line 30 does not exist; no line has that number [missing-target]\n"},
     {"FullWidthLineNumbers", "\x82\x50\x82\x4F END\n\x82\x50 END\n",
      "F:2:1: error: line number 1 is not above 10 on line 1 [line-order]\n"},
-    {"FirstLineWrapsBelowZero", "2147483648 END\n",
+    {"FirstLineWrapsBelowZero",
+     "2147483648 END\n",
      "F:1:1: error: line number 2147483648 is read as -2147483648, which is below 0; use a number "
      "from 0 to 65,535 [line-order]\nF:1:1: warning: line number 2147483648 is above 65,535 and "
      "is stored as 0 [line-number-range]\n",
@@ -222,7 +229,8 @@ std::set<std::string> listed_names(const std::string &page, const std::string &h
     std::set<std::string> names;
     bool inside = false, after_tp = false;
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(".SH", 0) == 0 || line.rfind(".SS", 0) == 0) inside = line.rfind(heading, 0) == 0;
+        if (line.rfind(".SH", 0) == 0 || line.rfind(".SS", 0) == 0)
+            inside = line.rfind(heading, 0) == 0;
         if (inside && after_tp && line.rfind(".B ", 0) == 0) names.insert(line.substr(3));
         after_tp = line == ".TP";
     }
@@ -238,9 +246,11 @@ std::set<std::string> kinds_of(unsigned program, bool error) {
 
 TEST(FindingKinds, ManualPagesListEachProgramsKinds) {
     EXPECT_EQ(listed_names("morvane-check.1", ".SH ERRORS"), kinds_of(morvane::FROM_CHECK, true));
-    EXPECT_EQ(listed_names("morvane-check.1", ".SH WARNINGS"), kinds_of(morvane::FROM_CHECK, false));
+    EXPECT_EQ(listed_names("morvane-check.1", ".SH WARNINGS"),
+              kinds_of(morvane::FROM_CHECK, false));
     EXPECT_EQ(listed_names("morvane-renum.1", ".SS Errors"), kinds_of(morvane::FROM_RENUM, true));
-    EXPECT_EQ(listed_names("morvane-renum.1", ".SS Warnings"), kinds_of(morvane::FROM_RENUM, false));
+    EXPECT_EQ(listed_names("morvane-renum.1", ".SS Warnings"),
+              kinds_of(morvane::FROM_RENUM, false));
     // A name means one severity to each program, so that -w can take it.
     for (unsigned program : {morvane::FROM_CHECK, morvane::FROM_RENUM})
         for (const std::string &name : kinds_of(program, true))

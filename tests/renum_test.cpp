@@ -117,7 +117,12 @@ const RenumCase CASES[] = {
      {"--start", "100"}},
     {"FullWidthLineNumberRenumberedWhole", "10 PRINT\n\x82\x56\x82\x54 LSET A$=B$\n80 GOTO 75\n",
      "10 PRINT\n20 LSET A$=B$\n30 GOTO 20\n", ""},
-    {"ThenAsItsRawByteNamesALine", "10 IF A\xC7" "20\n20 A=1\n", "100 IF A\xC7" "110\n110 A=1\n", "",
+    {"ThenAsItsRawByteNamesALine",
+     "10 IF A\xC7"
+     "20\n20 A=1\n",
+     "100 IF A\xC7"
+     "110\n110 A=1\n",
+     "",
      {"--start", "100"}},
     {"LabelsInStringsStay", "10 PRINT \"@x\":REM @x\n", "10 PRINT \"@x\":REM @x\n", ""},
     // Refusals.
@@ -141,12 +146,17 @@ const RenumCase CASES[] = {
      {"--start", "1000"}},
     {"LeadByteWithoutSecond", "10 A$=\x82\n", "",
      "F:1:7: error: Shift_JIS first byte 0x82 has no second byte; remove it [charset]\n"},
-    {"NewNumberAbove65535AmongLinesWithoutNumbers", "A\nB\nC\n", "",
+    {"NewNumberAbove65535AmongLinesWithoutNumbers",
+     "A\nB\nC\n",
+     "",
      "F:3:1: error: the new number 65540 is above 65,535; start lower or take a smaller step "
      "[line-number-range]\n",
      {"--start", "65530", "--step", "5"}},
-    {"LinesWithoutNumbersStayAfterTheirNumber", "10 A\n B\n10 C\n D\n", "10 C\n20 B\n30 D\n",
-     "F:3:1: warning: line 10 replaces the line 10 written on line 1 [replaced-line]\n", {"--"}},
+    {"LinesWithoutNumbersStayAfterTheirNumber",
+     "10 A\n B\n10 C\n D\n",
+     "10 C\n20 B\n30 D\n",
+     "F:3:1: warning: line 10 replaces the line 10 written on line 1 [replaced-line]\n",
+     {"--"}},
     {"NumberAbove65535BeforeALowerOne", "70000 A\n10 B\n", "",
      "F:1:1: error: line number 70000 is above 65,535, which the machine's line editor does not "
      "take; give it a lower number [line-number-range]\n"},
@@ -159,7 +169,9 @@ const RenumCase CASES[] = {
      "line of its own; shorten it [long-line]\n"},
     {"TargetAbove65535Stays", "10 GOTO 70000\n", "10 GOTO 70000\n",
      "F:1:9: warning: line 70000 does not exist; no line has that number [missing-target]\n"},
-    {"FirstLineWithoutANumberOverTheTop", "10 A\nB\nC\n", "",
+    {"FirstLineWithoutANumberOverTheTop",
+     "10 A\nB\nC\n",
+     "",
      "F:2:1: error: the new number 65536 is above 65,535; start lower or take a smaller step "
      "[line-number-range]\n",
      {"--start", "65535", "--step", "1"}},

@@ -8,7 +8,6 @@
 
 namespace morvane {
 
-
 namespace {
 
 constexpr bool starts_with(const KeywordEntry &longer, const KeywordEntry &shorter) {

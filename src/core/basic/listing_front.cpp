@@ -1,10 +1,12 @@
 #include "core/basic/listing_front.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "core/basic/charset.h"
 #include "core/basic/editor_position.h"
+#include "core/basic/simd.h"
 #include "core/basic/word_scan.h"
 
 namespace morvane {
@@ -134,24 +136,57 @@ int convert_with_origins(FrontLine &line, int count) {
     return written;
 }
 
+// Whether the cut bytes, which have SCAN_PADDING 0x00s after them, hold one
+// from 0x80 up and where their first 0x00 stands (count if none): in whole
+// chunks, reading into the padding, so that a short line needs no loop over
+// its last bytes.
+struct CutTraits {
+    bool from_0x80;
+    int nul;
+};
+
+CutTraits cut_traits(const unsigned char *bytes, int count) {
+    CutTraits traits{false, count};
+#if defined(MORVANE_SSE2)
+    const __m128i zero = _mm_setzero_si128();
+    for (int at = 0; at < count; at += 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(bytes + at));
+        unsigned inside = count - at >= 16 ? 0xFFFFu : (1u << (count - at)) - 1;
+        auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk)) & inside;
+        auto nul = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, zero))) & inside;
+        traits.from_0x80 = traits.from_0x80 || high != 0;
+        if (nul != 0) {
+            traits.nul = at + std::countr_zero(nul);
+            // Only the text before the 0x00 counts.
+            traits.from_0x80 = has_byte_from_0x80(bytes, traits.nul);
+            return traits;
+        }
+    }
+#else
+    const void *nul = std::memchr(bytes, 0x00, static_cast<std::size_t>(count));
+    if (nul != nullptr)
+        traits.nul = static_cast<int>(static_cast<const unsigned char *>(nul) - bytes);
+    traits.from_0x80 = has_byte_from_0x80(bytes, traits.nul);
+#endif
+    return traits;
+}
+
 int text_of_cut_bytes(FrontLine &line, int count) {
     pad(line.cut_bytes + count);
     line.nul = NO_OFFSET;
-    const void *nul = std::memchr(line.cut_bytes, 0x00, static_cast<std::size_t>(count));
-    int text_length =
-        nul != nullptr ? static_cast<int>(static_cast<const unsigned char *>(nul) - line.cut_bytes)
-                       : count;
-    bool high = has_byte_from_0x80(line.cut_bytes, text_length);
-    if (line.counted_origins && (nul != nullptr || high)) {
+    CutTraits traits = cut_traits(line.cut_bytes, count);
+    bool nul = traits.nul < count, high = traits.from_0x80;
+    int text_length = traits.nul;
+    if (line.counted_origins && (nul || high)) {
         // Counted out only where they are needed: to convert, or for a 0x00.
         for (int i = 0; i < count; i++)
             line.cut_origin[i] = line.start + static_cast<std::size_t>(i);
         if (line.line_feed) line.cut_origin[count - 1] = line.feed_origin;
     }
-    if (nul != nullptr) line.nul = line.cut_origin[text_length];
+    if (nul) line.nul = line.cut_origin[text_length];
     if (high) return convert_with_origins(line, text_length);
     line.text = line.cut_bytes;
-    line.origin = line.counted_origins && nul == nullptr ? nullptr : line.cut_origin;
+    line.origin = line.counted_origins && !nul ? nullptr : line.cut_origin;
     line.width = ONES.of;
     return text_length;
 }

@@ -53,11 +53,18 @@ Item item_of(ItemKind kind, int start, int end, std::int32_t token = 0, std::uin
 // The digits at text + at, ended at the first other byte; end == at if none.
 Item read_digits(const unsigned char *text, int at, ItemKind kind) {
     Item item = item_of(kind, at, at);
-    for (; is_ascii_digit(text[item.end]); item.end++) {
-        auto digit = static_cast<std::uint64_t>(text[item.end] - '0');
+    std::uint64_t value = 0;
+    int end = at;
+    // Eighteen digits stay below the limit whatever they are.
+    for (; is_ascii_digit(text[end]) && end - at < 18; end++)
+        value = value * 10 + static_cast<std::uint64_t>(text[end] - '0');
+    for (; is_ascii_digit(text[end]); end++) {
+        auto digit = static_cast<std::uint64_t>(text[end] - '0');
         // Below a tenth of the limit, ten times the value and a digit stay below the limit.
-        item.value = item.value < VALUE_LIMIT / 10 ? item.value * 10 + digit : VALUE_LIMIT;
+        value = value < VALUE_LIMIT / 10 ? value * 10 + digit : VALUE_LIMIT;
     }
+    item.end = end;
+    item.value = value;
     return item;
 }
 
@@ -348,27 +355,37 @@ bool scan_item(LineScan &scan, Item &item) {
     return next_item(scan, item);
 }
 
-int scan_line(const unsigned char *text, Item *items) {
-    int targets = 0;
-    return scan_line(text, items, targets);
-}
+namespace {
 
 // The whole scanner in one loop: a call per item would cost as much as many
 // an item's own work.
+template <bool COUNT_TARGETS>
 #if defined(__GNUC__)
 __attribute__((flatten))
 #endif
-int scan_line(const unsigned char *text, Item *items, int &targets) {
+int scan_into(const unsigned char *text, Item *items, int &targets) {
     LineScan scan;
     start_line_scan(scan, text);
     int count = 0;
-    targets = 0;
     for (; next_item(scan, items[count]); count++) {
         const Item &item = items[count];
-        targets += item.kind == ItemKind::REFERENCE || item.computed_target ||
-                   (item.kind == ItemKind::LABEL && item.token != 0);
+        if constexpr (COUNT_TARGETS)
+            targets += item.kind == ItemKind::REFERENCE || item.computed_target ||
+                       (item.kind == ItemKind::LABEL && item.token != 0);
     }
     return count;
+}
+
+} // namespace
+
+int scan_line(const unsigned char *text, Item *items) {
+    int targets = 0;
+    return scan_into<false>(text, items, targets);
+}
+
+int scan_line(const unsigned char *text, Item *items, int &targets) {
+    targets = 0;
+    return scan_into<true>(text, items, targets);
 }
 
 } // namespace morvane

@@ -72,7 +72,8 @@ const Label *find_label(const Renumber &renumber, const unsigned char *name, std
 
 std::uint32_t label_number(const Renumber &renumber, const Label &label) {
     if (label.names == NO_LINE) return NO_LINE;
-    if ((label.names & NAMES_NUMBER) != 0) return new_number_of(renumber, label.names & ~NAMES_NUMBER);
+    if ((label.names & NAMES_NUMBER) != 0)
+        return new_number_of(renumber, label.names & ~NAMES_NUMBER);
     const UnnumberedRun &run = renumber.runs[label.names];
     std::uint64_t number = run.first_new + std::uint64_t{label.position} * renumber.options.step;
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(number, NO_LINE - 1));

@@ -164,7 +164,9 @@ Target target_of(const Renumber &renumber, const Item &item) {
         return now == NO_LINE ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
     }
     if (item.kind != ItemKind::REFERENCE) return {Target::KEEP, 0};
-    std::uint32_t now = item.value <= HIGHEST_NUMBER ? new_number_of(renumber, static_cast<std::uint32_t>(item.value)) : NO_LINE;
+    std::uint32_t now = item.value <= HIGHEST_NUMBER
+                            ? new_number_of(renumber, static_cast<std::uint32_t>(item.value))
+                            : NO_LINE;
     // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
     bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
     if (now == NO_LINE) return {trap_off ? Target::KEEP : Target::MISSING, 0};
@@ -433,15 +435,14 @@ void write_line(Renumber &renumber, const RenumLine &line, std::uint32_t new_num
 // after the number go across as they stand.
 bool write_plain_numbered(Renumber &renumber, std::uint32_t number) {
     SkimmedLine skimmed;
-    if (is_rewritten(renumber, number) ||
-        !skim_next_line(renumber.front, skimmed))
-        return false;
+    if (is_rewritten(renumber, number) || !skim_next_line(renumber.front, skimmed)) return false;
     std::size_t kept = skimmed.start + static_cast<std::size_t>(skimmed.digits);
     char digits[12];
     if (new_number_of(renumber, number) == number)
         write_listing_bytes(renumber, skimmed.start, kept);
     else
-        write_bytes(renumber, digits, static_cast<std::size_t>(decimal(new_number_of(renumber, number), digits)));
+        write_bytes(renumber, digits,
+                    static_cast<std::size_t>(decimal(new_number_of(renumber, number), digits)));
     write_listing_bytes(renumber, kept, skimmed.end);
     return true;
 }
