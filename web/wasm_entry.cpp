@@ -11,7 +11,7 @@
 #include "core/basic/keyword_table.h"
 #include "core/check/check_listing.h"
 #include "core/io/memory_sink.h"
-#include "core/list/list_decode.h"
+#include "core/list/body_decoder.h"
 #include "core/renum/renumber_listing.h"
 #include "morvane.h"
 

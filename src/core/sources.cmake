@@ -20,6 +20,8 @@ set(MORVANE_CORE_SOURCES
   src/core/convert/convert_image.cpp
   src/core/list/list_run.cpp
   src/core/list/list_image.cpp
+  src/core/list/body_decoder.cpp
+  src/core/list/line_number_text.cpp
   src/core/list/list_decode.cpp
   src/core/check/check_listing.cpp
   src/core/renum/renum_lines.cpp

@@ -7,9 +7,11 @@
 
 #include "core/basic/charset.h"
 #include "core/basic/keyword_table.h"
-#include "core/convert/line_convert.h"
 #include "core/basic/line_text.h"
+#include "core/convert/line_convert.h"
 #include "core/convert/tokenizer.h"
+#include "core/list/body_decoder.h"
+#include "core/list/line_number_text.h"
 
 namespace morvane {
 
@@ -17,190 +19,12 @@ namespace {
 
 constexpr unsigned char DOUBLE_QUOTE = '"';
 constexpr unsigned char STATEMENT_SEPARATOR = ':';
-constexpr unsigned char FIRST_ESCAPED = 0x31; // the byte after 0x14 for target codes 0x01-0x1F
-constexpr unsigned char LAST_ESCAPED = 0x4F;
 
 bool is_token(unsigned char b) {
     return b >= FIRST_TOKEN && b <= LAST_TOKEN;
 }
 
-bool is_half_width(unsigned char b) {
-    return b >= 0xA1 && b <= 0xDF;
-}
-
-// A token has a one-character spelling unless no character gives its code.
-bool has_spelling(unsigned char token) {
-    return token != TOKEN_OUT && token != TOKEN_CLS;
-}
-
-int write_shift_jis(std::uint32_t code, unsigned char *out) {
-    out[0] = static_cast<unsigned char>(code >> 8);
-    out[1] = static_cast<unsigned char>(code & 0xFF);
-    return 2;
-}
-
-bool in_voiced_table(std::uint32_t code, int first, int end) {
-    for (int entry = first; entry < end; entry++)
-        if (VOICED_TABLE[entry] == code) return true;
-    return false;
-}
-
-// The Shift_JIS code of a kana with its sound mark, if the target code
-// followed by the mark byte next shows one; 0 if not.
-std::uint32_t marked_kana(unsigned char code, int next) {
-    std::uint32_t plain = CODE_TABLE[code];
-    if (next == VOICED_MARK && in_voiced_table(plain + 1, 0, FIRST_SEMI_VOICED_ENTRY))
-        return plain + 1;
-    if (next == SEMI_VOICED_MARK && in_voiced_table(plain + 2, FIRST_SEMI_VOICED_ENTRY, VU_ENTRY))
-        return plain + 2;
-    return 0;
-}
-
-// Decodes one character: a pair 0x14 X, an ASCII or half-width byte, a
-// target code with a Shift_JIS character, or a byte written as it stands.
-DecodedStep decode_any_character(unsigned char b, int next, unsigned char *out) {
-    if (b == CONTROL_CODE_ESCAPE && next >= FIRST_ESCAPED && next <= LAST_ESCAPED)
-        return {write_shift_jis(CODE_TABLE[next - 0x30], out), 2, false};
-    if (b < 0x80 || is_half_width(b) || CODE_TABLE[b] == 0) {
-        out[0] = b;
-        return {1, 1, false};
-    }
-    std::uint32_t marked = marked_kana(b, next);
-    if (marked != 0) return {write_shift_jis(marked, out), 2, false};
-    return {write_shift_jis(CODE_TABLE[b], out), 1, false};
-}
-
-// The same, with the ASCII bytes other than 0x14 (the quotes, above all)
-// written at once: a call returns its step through memory, and reading it
-// back whole stalls.
-inline DecodedStep decode_character(unsigned char b, int next, unsigned char *out) {
-    if (b < 0x80 && b != CONTROL_CODE_ESCAPE) {
-        out[0] = b;
-        return {1, 1, false};
-    }
-    return decode_any_character(b, next, out);
-}
-
-int write_spelling(unsigned char token, unsigned char *out) {
-    if (token == TOKEN_PRINT) {
-        out[0] = '?';
-        return 1;
-    }
-    if (is_half_width(token)) {
-        out[0] = token;
-        return 1;
-    }
-    return write_shift_jis(CODE_TABLE[token], out);
-}
-
-// How a step is written: the first way, then the ones a line falls back on
-// when it does not read back or is too long.
-enum Spelling : unsigned char {
-    BY_NAME,  // a token by its keyword's name, a character as its Shift_JIS character
-    SPELLED,  // a token by its one-character spelling
-    SHORTEST, // besides, every byte the converter passes through unchanged as that byte
-};
-
-DecodedStep decode_token(BodyDecoder &decoder, unsigned char token, bool respelled,
-                         unsigned char *out) {
-    if (respelled) return {write_spelling(token, out), 1, false};
-    TokenName name = token_name(token);
-    // The name's field holds at least LONGEST_STEP_TEXT bytes, and out has room for them.
-    std::memcpy(out, name.name, LONGEST_STEP_TEXT);
-    if (token == TOKEN_DATA) decoder = {BodyState::DATA, false};
-    if (token == TOKEN_REM) decoder.state = BodyState::REMARK;
-    return {name.length, 1, true};
-}
-
-DecodedStep decode_in_data(BodyDecoder &decoder, unsigned char b, int next, unsigned char *out) {
-    if (b == DOUBLE_QUOTE) decoder.in_quotes = !decoder.in_quotes;
-    DecodedStep step = decode_character(b, next, out);
-    // A separator ends the items also as the second byte of a pair.
-    unsigned char last = step.used == 2 ? static_cast<unsigned char>(next) : b;
-    if (last == STATEMENT_SEPARATOR && !decoder.in_quotes) decoder.state = BodyState::NORMAL;
-    return step;
-}
-
-DecodedStep decode_shortest(BodyDecoder &decoder, unsigned char b, int next, unsigned char *out);
-
-// One step of decoding; inline, as decode_line takes one for every byte
-// that does not stand for itself.
-inline DecodedStep decode_one(BodyDecoder &decoder, unsigned char b, int next, Spelling spelling,
-                              unsigned char *out) {
-    if (spelling == SHORTEST) return decode_shortest(decoder, b, next, out);
-    switch (decoder.state) {
-    case BodyState::NORMAL:
-        if (is_token(b)) return decode_token(decoder, b, spelling == SPELLED, out);
-        if (b == DOUBLE_QUOTE) decoder.state = BodyState::STRING;
-        return decode_character(b, next, out);
-    case BodyState::STRING:
-        if (b == DOUBLE_QUOTE) decoder.state = BodyState::NORMAL;
-        return decode_character(b, next, out);
-    case BodyState::DATA:
-        return decode_in_data(decoder, b, next, out);
-    case BodyState::REMARK:
-        break;
-    }
-    return decode_character(b, next, out);
-}
-
-// The converter copies bytes from 0xA0 up as they stand, outside quotes
-// too: no keyword holds them, and no two-byte character starts with them.
-bool passes_through(unsigned char b) {
-    return b >= 0xA0;
-}
-
-// A step at SHORTEST: a byte that passes through as itself, a token before
-// its sound mark as the marked kana, another token by its spelling where it
-// has one; anything else as at first.
-DecodedStep decode_shortest(BodyDecoder &decoder, unsigned char b, int next, unsigned char *out) {
-    if (passes_through(b)) { // neither a quote nor a separator: the state stays
-        out[0] = b;
-        return {1, 1, false};
-    }
-    if (decoder.state != BodyState::NORMAL || !is_token(b))
-        return decode_one(decoder, b, next, BY_NAME, out);
-    std::uint32_t marked = marked_kana(b, next);
-    if (marked != 0) return {write_shift_jis(marked, out), 2, false};
-    return decode_one(decoder, b, next, has_spelling(b) ? SPELLED : BY_NAME, out);
-}
-
 } // namespace
-
-DecodedStep decode_step(BodyDecoder &decoder, unsigned char b, int next, bool respelled,
-                        unsigned char *out) {
-    return decode_one(decoder, b, next, respelled ? SPELLED : BY_NAME, out);
-}
-
-namespace {
-
-int count_digits(std::uint64_t value) {
-    if (value < 100000) // the stored 16 bits: nearly every line
-        return value >= 10000 ? 5 : value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
-    int count = 6;
-    for (value /= 1000000; value > 0; value /= 10)
-        count++;
-    return count;
-}
-
-} // namespace
-
-int write_line_number(std::uint64_t line_number, unsigned char *out) {
-    // Two digits a step: a number is written for every line.
-    static const char PAIRS[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "4041424344454647484950515253545556575859606162636465666768697071727374757677787980"
-        "81828384858687888990919293949596979899";
-    std::uint64_t value = line_number;
-    int count = count_digits(value);
-    int at = count;
-    for (; value >= 10; value /= 100) {
-        at -= 2;
-        std::memcpy(out + at, PAIRS + 2 * (value % 100), 2);
-    }
-    if (at > 0) out[0] = static_cast<unsigned char>('0' + value);
-    return count;
-}
 
 namespace {
 
@@ -268,6 +92,12 @@ int copy_as_is_run(const BodyDecoder &decoder, const unsigned char *body, unsign
 }
 
 // Writes the whole line with the current spellings; returns its length.
+// Every step of decoding inlined into the loop that writes a line, as the
+// decoder lives in a module of its own: a call a byte would cost a tenth of
+// the listing's time.
+#if defined(__GNUC__)
+__attribute__((flatten))
+#endif
 int decode_line(Listing &listing, unsigned char *line) {
     int written = listing.number_shown ? write_line_number(listing.line_number, line) : 0;
     if (listing.length > 0 && listing.separator) line[written++] = ' ';
@@ -282,7 +112,7 @@ int decode_line(Listing &listing, unsigned char *line) {
         if (i == listing.length) break;
         int next = i + 1 < listing.length ? listing.body[i + 1] : -1;
         DecodedStep step =
-            decode_one(decoder, listing.body[i], next, listing.spelling[i], line + written);
+            decode_spelled(decoder, listing.body[i], next, listing.spelling[i], line + written);
         if (step.token_by_name) listing.by_name[listing.by_name_count++] = i;
         listing.step_bits |= line[written];
         written += step.written;
@@ -337,7 +167,8 @@ int body_offset_at(const Listing &listing, int position) {
     unsigned char text[2 * LONGEST_STEP_TEXT];
     for (int i = 0; i < listing.length;) {
         int next = i + 1 < listing.length ? listing.body[i + 1] : -1;
-        DecodedStep step = decode_one(decoder, listing.body[i], next, listing.spelling[i], text);
+        DecodedStep step =
+            decode_spelled(decoder, listing.body[i], next, listing.spelling[i], text);
         at += step.written;
         if (position < at) return i;
         i += step.used;
@@ -406,12 +237,12 @@ int spell_shortest(Listing &listing, int from, Respelling aim, int excess) {
         bool keeps_name = token && is_data_or_remark(b);
         bool may_move = aim == Respelling::SHORTEN || token;
         BodyDecoder shortest_decoder = decoder;
-        DecodedStep now = decode_one(decoder, b, next, listing.spelling[i], now_text);
+        DecodedStep now = decode_spelled(decoder, b, next, listing.spelling[i], now_text);
         if (i < from || keeps_name || !may_move || listing.spelling[i] == SHORTEST) {
             i += now.used;
             continue;
         }
-        DecodedStep shortest = decode_one(shortest_decoder, b, next, SHORTEST, shortest_text);
+        DecodedStep shortest = decode_spelled(shortest_decoder, b, next, SHORTEST, shortest_text);
         // A pair's mark written on its own is one byte.
         int before = now.written + (shortest.used > now.used ? 1 : 0);
         bool changes = shortest.written != now.written ||

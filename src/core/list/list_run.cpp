@@ -1,5 +1,7 @@
 #include "core/list/list_run.h"
 
+#include "core/list/body_decoder.h"
+#include "core/list/line_number_text.h"
 #include "core/list/list_decode.h"
 
 namespace morvane {

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "core/io/core_io.h"
-#include "core/list/list_image.h"
 #include "core/io/output_block.h"
+#include "core/list/list_image.h"
 
 namespace morvane {
 
