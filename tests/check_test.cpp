@@ -204,9 +204,11 @@ TEST(CheckProperty, ErrorExactlyWhenTheConverterFails) {
     if (file_exists(corpus))
         for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus))
             if (entry.path().extension() == ".bas") listings.push_back(read_file(entry.path()));
-    static const char *const PIECES[] = {"10",    "20",   " ",        "\n",       "\r\n",
-                                         "PRINT", "\"",   "\x82\xA0", "\x89\xBF", "\xE0\x40",
-                                         "\x1A",  "\x82", "A"};
+    static const char *const PIECES[] = {
+        "10",       "20",         " ",          "\n",      "\r\n",       "PRINT",  "\"",
+        "\x82\xA0", "\x89\xBF",   "\xE0\x40",   "\x1A",    "\x82",       "A",      "GOTO ",
+        "SCORE",    "DATA ",      "REM ",       "\xC7",    "4294967296", "70000 ", ":",
+        "@a",       "ON X GOTO ", "LIST 10-20", "GOSUB 9", "\t"};
     std::mt19937 random(18);
     for (int i = 0; i < 2000; i++) {
         std::string listing;

@@ -443,6 +443,35 @@ TEST(RenumProperty, GeneratedImageIsTheOriginalsWithNumbersMapped) {
     }
 }
 
+// Listings of arbitrary pieces, labels and all: a refusal writes nothing and
+// names an error; a renumbered listing converts, and renumbering it again
+// changes nothing.
+TEST(RenumProperty, ArbitraryPiecesRenumberIntoListingsThatConvertOrAreRefused) {
+    static const char *const PIECES[] = {
+        "10 ",      "20 ",    "5",     " ",        "\n",    "\r\n", "\r",       "PRINT",
+        "GOTO ",    "GOSUB ", "THEN ", "LIST 1-",  "@a",    "@b",   "GOTO @a",  "ON X GOTO 5,",
+        "GOTO A*2", "\"",     ":",     "DATA ",    "REM ",  "\xC7", "\x82\xA0", "\x89\xBF",
+        "70000 ",   "\t",     "\x1A",  "\x82\x50", "GOTO 0"};
+    std::mt19937 random(25);
+    for (int i = 0; i < 1500; i++) {
+        std::string listing;
+        for (unsigned piece = random() % 25; piece > 0; piece--)
+            listing += PIECES[random() % std::size(PIECES)];
+        Renumbered first = renumber(listing, 100, 10, 0);
+        SCOPED_TRACE(hex(listing));
+        ASSERT_TRUE(first.status == 0 || first.status == 1);
+        if (first.status == 1) {
+            EXPECT_EQ(first.listing, "");
+            EXPECT_TRUE(first.message.find(": error: ") != std::string::npos ||
+                        first.message.size() == 511)
+                << first.message;
+            continue;
+        }
+        EXPECT_NE(image_of_listing(first.listing), "") << first.listing;
+        EXPECT_EQ(renumber(first.listing, 100, 10, 0).listing, first.listing);
+    }
+}
+
 // --- Labels: a corpus program written with labels and without numbers
 // renumbers into what the numbered original renumbers into. ---
 

@@ -135,7 +135,23 @@ std::vector<std::string> generated_listings(unsigned seed, int count) {
                                          "\t",
                                          "+1",
                                          "\x95\x53",
-                                         std::string(300, 'x')};
+                                         std::string(300, 'x'),
+                                         "@b_1",
+                                         "GOTO @b_1",
+                                         "LIST @a-@b_1",
+                                         "GOTO (",
+                                         "GOTO A*2",
+                                         "GOTO 5^2",
+                                         "DELETE -5",
+                                         "LLIST 5-",
+                                         "THEN 5+1",
+                                         "99999999999999999999",
+                                         "4294967296",
+                                         "\xE0\x82\xA0",
+                                         std::string(1, '\0'),
+                                         "  @x  \n",
+                                         "RESTORE",
+                                         "RUN 7,"};
     std::mt19937 random(seed);
     std::vector<std::string> listings;
     for (int i = 0; i < count; i++) {
