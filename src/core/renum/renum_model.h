@@ -151,9 +151,6 @@ inline bool is_rewritten(const Renumber &renumber, std::uint32_t number) {
 // renumber.items; continuing says it is the rest of a line the converter cut.
 RenumLine read_renum_line(Renumber &renumber, bool continuing);
 
-// The items of the line's statements, after its number or indentation.
-void start_statements_scan(const Renumber &renumber, const RenumLine &line, LineScan &scan);
-
 // First pass, in file order: the lines taken as the line editor would.
 bool take_lines(Renumber &renumber);
 
