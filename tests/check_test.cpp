@@ -148,6 +148,8 @@ TEST(CheckUsage, StatusTwoWithAMessage) {
          "morvane-check: errors cannot be turned off: line-order\n" + usage},
         {{"-w", "nonsense", "x.bas"}, "morvane-check: no such warning: nonsense\n" + usage},
         {{"/nonexistent/x.bas"}, "morvane-check: can't read /nonexistent/x.bas\n"},
+        {{"-w"}, "morvane-check: -w needs the name of a warning\n" + usage},
+        {{"-x", "x.bas"}, "morvane-check: unknown option -x\n" + usage},
     };
     for (const auto &c : cases) {
         RunResult run = run_program(MORVANE_CHECK_BINARY, c.arguments);
@@ -158,6 +160,14 @@ TEST(CheckUsage, StatusTwoWithAMessage) {
     from_standard_input.stdin_path = source_path("examples/hello.bas");
     RunResult piped = run_program(MORVANE_CHECK_BINARY, {"-"}, from_standard_input);
     EXPECT_EQ(piped.status, 0);
+    // Findings that cannot be written are no clean check.
+    RunSetup closed_output;
+    closed_output.closed[1] = true;
+    TempDir dir;
+    write_file(dir.path("s.bas"), "10 SCORE=1\n");
+    RunResult unwritten = run_program(MORVANE_CHECK_BINARY, {dir.path("s.bas")}, closed_output);
+    EXPECT_EQ(unwritten.status, 2);
+    EXPECT_EQ(unwritten.errors, "morvane-check: can't write standard output\n");
 }
 
 // The checker's errors are the converter's failures: one exactly when

@@ -258,6 +258,12 @@ TEST(RenumUsage, StatusTwoWithAMessageOneWhenUnreadable) {
          "morvane-renum: --from takes a number from 0 to 65535, not '1x'\n" + usage},
         {{"a", "b", "--step"}, 2, "morvane-renum: a number must follow --step\n" + usage},
         {{"--steps", "a", "b"}, 2, "morvane-renum: unknown option --steps\n" + usage},
+        {{"--start=", "a", "b"},
+         2,
+         "morvane-renum: --start takes a number from 0 to 65535, not ''\n" + usage},
+        {{"--step", "9999999999", "a", "b"},
+         2,
+         "morvane-renum: --step takes a number from 1 to 65535, not '9999999999'\n" + usage},
         {{"/nonexistent/a.bas", "b"}, 1, "morvane-renum: can't read /nonexistent/a.bas\n"},
     };
     for (const auto &c : cases) {
