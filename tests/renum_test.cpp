@@ -305,7 +305,7 @@ TEST(RenumFiles, RefusalLeavesTheOutputAndInPlaceWorks) {
     if (file_exists("/dev/full")) {
         RunResult full = run_program(MORVANE_RENUM_BINARY, {listing, "/dev/full"});
         EXPECT_EQ(full.status, 1);
-        EXPECT_EQ(full.errors, "morvane-renum: can't write /dev/full\n");
+        EXPECT_EQ(full.errors, "morvane-renum: can't write /dev/full: No space left on device\n");
     }
 }
 

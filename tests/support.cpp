@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -90,13 +91,22 @@ void redirect_or_die(const std::string &path, int flags, int target) {
 void set_up_child(const RunSetup &setup, const std::string &output_path,
                   const std::string &errors_path) {
     redirect_or_die(setup.stdin_path, O_RDONLY, 0);
-    redirect_or_die(output_path, O_WRONLY | O_CREAT | O_TRUNC, 1);
+    if (setup.stdout_path.empty())
+        redirect_or_die(output_path, O_WRONLY | O_CREAT | O_TRUNC, 1);
+    else
+        redirect_or_die(setup.stdout_path, O_RDWR, 1);
     redirect_or_die(errors_path, O_WRONLY | O_CREAT | O_TRUNC, 2);
     for (int stream = 0; stream < 3; stream++)
         if (setup.closed[stream]) close(stream);
     if (setup.memory_limit != 0) {
         rlimit limit{setup.memory_limit, setup.memory_limit};
         if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
+    }
+    if (setup.file_size_limit != 0) {
+        // A write past the limit then fails with EFBIG instead of a signal.
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{setup.file_size_limit, setup.file_size_limit};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
 }
 

@@ -44,11 +44,14 @@ struct RunResult {
 };
 
 // How a program is started: where its standard input comes from, which of
-// its standard streams are closed, and how much address space it may use.
+// its standard streams are closed, how much address space it may use and
+// how large a file it may write (as on a disk that is full past that size).
 struct RunSetup {
     std::string stdin_path = "/dev/null";
+    std::string stdout_path;                // opened for reading and writing, as 1<>path
     bool closed[3] = {false, false, false}; // standard input, output, error
     unsigned long memory_limit = 0;         // bytes of address space; 0 for no limit
+    unsigned long file_size_limit = 0;      // bytes; 0 for no limit
 };
 
 // Runs a built program with the arguments; what a closed stream would have

@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "core/io/memory_sink.h"
+#include "core/io/run_messages.h"
 #include "core/renum/renumber_listing.h"
 #include "programs/run_files.h"
-#include "core/io/run_messages.h"
 #include "programs/whole_file.h"
 
 namespace {
@@ -114,15 +114,54 @@ MemorySink renumber_or_exit(const Arguments &arguments, const char *name) {
     std::exit(1);
 }
 
+// Says why nothing was written; a file that was there is left as it was.
+void print_write_failure(const OutputFile &output, WriteResult result) {
+    const char *path = output.path;
+    const char *reason = result.error != 0 ? std::strerror(result.error) : "";
+    const char *kept = output.exists && output.regular ? "; it is left as it was" : "";
+    switch (result.failure) {
+    case WriteFailure::NONE:
+        return;
+    case WriteFailure::UNWRITABLE:
+        if (result.error == 0) return print_line("morvane-renum: can't write %s%s", path, kept);
+        return print_line("morvane-renum: can't write %s: %s%s", path, reason, kept);
+    case WriteFailure::STANDARD_CLOSED:
+        return print_line("morvane-renum: can't write standard output: it is closed");
+    case WriteFailure::SEVERAL_NAMES:
+        return print_line("morvane-renum: %s has other names, which a new file would part; it "
+                          "is left as it was (write to another file and copy that over it)",
+                          path);
+    case WriteFailure::DANGLING_LINK:
+        return print_line("morvane-renum: %s is a symbolic link to no file; nothing is written",
+                          path);
+    case WriteFailure::NOT_BESIDE:
+        return print_line("morvane-renum: can't make a new file beside %s: %s%s", path, reason,
+                          kept);
+    case WriteFailure::OWNER_NOT_KEPT:
+        return print_line("morvane-renum: can't give a new file the owner and group of %s: %s%s",
+                          path, reason, kept);
+    case WriteFailure::CHANGED:
+        return print_line("morvane-renum: %s changed while it was renumbered; it is left as it "
+                          "was, and nothing is written",
+                          path);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-    open_standard_streams();
+    ClosedStreams closed = open_standard_streams();
     Arguments arguments = read_arguments_or_exit(argc, argv);
-    const char *name = std::strcmp(arguments.input, "-") == 0 ? "<stdin>" : arguments.input;
-    MemorySink renumbered = renumber_or_exit(arguments, name);
-    bool written = write_whole_file(arguments.output, renumbered.bytes, renumbered.length);
-    std::free(renumbered.bytes);
-    if (!written) std::fprintf(stderr, "morvane-renum: can't write %s\n", arguments.output);
-    return written ? 0 : 1;
+    refuse_same_pipe_or_exit(arguments.input, arguments.output);
+    OutputFile output;
+    // Looked at before the input is read: in place, the input is the output.
+    WriteResult result = look_at_output(arguments.output, closed.output, output);
+    if (result.failure == WriteFailure::NONE) {
+        const char *name = std::strcmp(arguments.input, "-") == 0 ? "<stdin>" : arguments.input;
+        MemorySink renumbered = renumber_or_exit(arguments, name);
+        result = write_whole_file(output, renumbered.bytes, renumbered.length);
+        std::free(renumbered.bytes);
+    }
+    print_write_failure(output, result);
+    return result.failure == WriteFailure::NONE ? 0 : 1;
 }

@@ -108,8 +108,10 @@ std::FILE *open_output_file(RunFiles &files, const char *path) {
 
 // Opens /dev/null on descriptor 0, 1 or 2 if that one is closed: open
 // takes the lowest free number, and the ones below are open already.
-void open_if_closed(int descriptor) {
-    if (fcntl(descriptor, F_GETFD) == -1) open("/dev/null", O_RDWR);
+bool open_if_closed(int descriptor) {
+    if (fcntl(descriptor, F_GETFD) != -1) return false;
+    open("/dev/null", O_RDWR);
+    return true;
 }
 
 // The status of an open descriptor; fstat cannot fail on one, and a status
@@ -164,13 +166,17 @@ std::FILE *open_output_file(RunFiles &files, const char *path) {
 
 } // namespace
 
-void open_standard_streams() {
+ClosedStreams open_standard_streams() {
 #if !defined(_WIN32)
-    for (int descriptor = 0; descriptor <= 2; descriptor++)
-        open_if_closed(descriptor);
+    // In this order: each open takes the lowest free number.
+    bool input = open_if_closed(STDIN_FILENO);
+    bool output = open_if_closed(STDOUT_FILENO);
+    bool errors = open_if_closed(STDERR_FILENO);
+    return {input, output, errors};
 #else
     // Messages end with a line feed alone, byte for byte as elsewhere.
     _setmode(_fileno(stderr), _O_BINARY);
+    return {false, false, false};
 #endif
 }
 
@@ -180,7 +186,10 @@ void refuse_same_pipe_or_exit(const char *input, const char *output) {
     // before either is opened; the open descriptors are compared again after.
     struct stat in {
     }, out{};
-    if (stat(input, &in) != 0 || stat(output, &out) != 0) return;
+    bool input_standard = std::strcmp(input, "-") == 0;
+    bool output_standard = std::strcmp(output, "-") == 0;
+    if ((input_standard ? fstat(STDIN_FILENO, &in) : stat(input, &in)) != 0) return;
+    if ((output_standard ? fstat(STDOUT_FILENO, &out) : stat(output, &out)) != 0) return;
     RunFiles none{nullptr, nullptr, input, output, false, {}, 0, 0};
     if (S_ISFIFO(in.st_mode) && same_file(in, out))
         exit_with_path(none, "Input and output are the same file ", output);

@@ -25,12 +25,17 @@ struct RunFiles {
     std::size_t head_position;
 };
 
+// Which standard streams were closed when the program started.
+struct ClosedStreams {
+    bool input, output, errors;
+};
+
 // Opens /dev/null on each of the standard streams that is closed, so that
 // no file opened later takes its number and receives the messages.
-void open_standard_streams();
+ClosedStreams open_standard_streams();
 
 // Exits 1 if both paths name one pipe or FIFO, which the run would wait on
-// for ever; nothing is opened.
+// for ever; nothing is opened. "-" names standard input or output.
 void refuse_same_pipe_or_exit(const char *input, const char *output);
 
 // Opens the input, exiting 1 if it cannot be read as a file (a directory cannot).

@@ -1,59 +1,26 @@
 #include "programs/whole_file.h"
 
 #include <algorithm>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace morvane {
 namespace {
 
-bool write_stream(std::FILE *stream, const unsigned char *bytes, std::size_t length) {
-    bool written = std::fwrite(bytes, 1, length, stream) == length;
-    return std::fflush(stream) == 0 && !std::ferror(stream) && written;
-}
+constexpr WriteResult WRITTEN{WriteFailure::NONE, 0};
 
-// Writes the file in place: for whatever is not a plain file of its own
-// (standard output, a device, a pipe, a link, a file with several names).
-bool write_in_place(const char *path, const unsigned char *bytes, std::size_t length) {
-    std::FILE *file = std::fopen(path, "wb");
-    if (file == nullptr) return false;
-    bool written = write_stream(file, bytes, length);
-    return std::fclose(file) == 0 && written;
+WriteResult failed(WriteFailure failure, int error) {
+    return {failure, error};
 }
-
-#if !defined(_WIN32)
-// Writes a new file beside the old one, then puts it in the old one's place,
-// with the old one's permissions, or the ones a new file would get.
-bool write_beside(const char *path, const unsigned char *bytes, std::size_t length,
-                  const struct stat *old) {
-    std::string temporary = std::string(path) + ".XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    // A folder where no new file may be made can still hold a writable file.
-    if (descriptor < 0) return write_in_place(path, bytes, length);
-    mode_t mask = umask(0);
-    umask(mask);
-    mode_t mode = old != nullptr ? old->st_mode & 07777 : 0666 & ~mask;
-    std::size_t done = 0;
-    while (done < length) {
-        ssize_t count = write(descriptor, bytes + done, length - done);
-        if (count <= 0) break;
-        done += static_cast<std::size_t>(count);
-    }
-    bool written = done == length && fchmod(descriptor, mode) == 0 && fsync(descriptor) == 0;
-    written = close(descriptor) == 0 && written;
-    if (written && std::rename(temporary.c_str(), path) == 0) return true;
-    std::remove(temporary.c_str());
-    return false;
-}
-#endif
 
 } // namespace
 
@@ -86,14 +53,205 @@ unsigned char *read_whole_file(const char *path, std::size_t &length) {
     return failed ? nullptr : bytes;
 }
 
-bool write_whole_file(const char *path, const unsigned char *bytes, std::size_t length) {
-    if (std::strcmp(path, "-") == 0) return write_stream(stdout, bytes, length);
-#if !defined(_WIN32)
-    struct stat old;
-    if (lstat(path, &old) != 0) return write_beside(path, bytes, length, nullptr);
-    if (S_ISREG(old.st_mode) && old.st_nlink == 1) return write_beside(path, bytes, length, &old);
-#endif
-    return write_in_place(path, bytes, length);
+#if defined(_WIN32)
+
+WriteResult look_at_output(const char *path, bool standard_closed, OutputFile &output) {
+    output = {};
+    output.path = path;
+    output.standard = std::strcmp(path, "-") == 0;
+    if (output.standard)
+        return standard_closed ? failed(WriteFailure::STANDARD_CLOSED, 0) : WRITTEN;
+    if (std::strlen(path) + 8 >= sizeof output.target)
+        return failed(WriteFailure::UNWRITABLE, ENAMETOOLONG);
+    std::strcpy(output.target, path);
+    output.regular = true;
+    return WRITTEN;
 }
+
+// Windows replaces a file by moving the new one over it, which it does
+// whole or not at all.
+WriteResult write_whole_file(const OutputFile &output, const unsigned char *bytes,
+                             std::size_t length) {
+    if (output.standard) {
+        bool written = length == 0 || std::fwrite(bytes, 1, length, stdout) == length;
+        if (std::fflush(stdout) == 0 && written) return WRITTEN;
+        return failed(WriteFailure::UNWRITABLE, errno);
+    }
+    char temporary[sizeof output.target];
+    std::snprintf(temporary, sizeof temporary, "%s.new~", output.target);
+    std::FILE *file = std::fopen(temporary, "wb");
+    if (file == nullptr) return failed(WriteFailure::NOT_BESIDE, errno);
+    bool written = length == 0 || std::fwrite(bytes, 1, length, file) == length;
+    written = std::fclose(file) == 0 && written;
+    if (written &&
+        MoveFileExA(temporary, output.target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return WRITTEN;
+    std::remove(temporary);
+    return failed(WriteFailure::UNWRITABLE, 0);
+}
+
+#else
+
+namespace {
+
+bool write_all(int descriptor, const unsigned char *bytes, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+        ssize_t count = write(descriptor, bytes + done, length - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0) return false;
+        done += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+// A regular file behind standard output (as with 1<>file) ends where the
+// new bytes end: no old tail is left after them.
+WriteResult write_standard_output(const unsigned char *bytes, std::size_t length) {
+    if (!write_all(STDOUT_FILENO, bytes, length)) return failed(WriteFailure::UNWRITABLE, errno);
+    struct stat status {};
+    if (fstat(STDOUT_FILENO, &status) != 0 || !S_ISREG(status.st_mode)) return WRITTEN;
+    off_t end = lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    if (end < 0 || ftruncate(STDOUT_FILENO, end) != 0)
+        return failed(WriteFailure::UNWRITABLE, errno);
+    return WRITTEN;
+}
+
+// A device, a pipe or a FIFO holds nothing to lose and is written as it is.
+WriteResult write_in_place(const char *path, const unsigned char *bytes, std::size_t length) {
+    int descriptor = open(path, O_WRONLY | O_NOCTTY);
+    if (descriptor < 0) return failed(WriteFailure::UNWRITABLE, errno);
+    bool written = write_all(descriptor, bytes, length);
+    int error = errno;
+    if (close(descriptor) != 0 && written) return failed(WriteFailure::UNWRITABLE, errno);
+    return written ? WRITTEN : failed(WriteFailure::UNWRITABLE, error);
+}
+
+struct NewFile {
+    int descriptor;
+    char name[sizeof OutputFile::target + 32];
+};
+
+// The folder part of a path, "." for a bare name, "/" for one in the root.
+void folder_of(const char *path, char (&folder)[sizeof OutputFile::target]) {
+    const char *slash = std::strrchr(path, '/');
+    std::size_t length = slash == nullptr ? 0 : slash == path ? 1 : slash - path;
+    if (slash == nullptr)
+        folder[length++] = '.';
+    else
+        std::memcpy(folder, path, length);
+    folder[length] = '\0';
+}
+
+// A hidden name of fixed length, so that a file whose own name is near the
+// system's longest still gets a new file beside it.
+bool make_new_file(const char *folder, NewFile &file) {
+    std::snprintf(file.name, sizeof file.name, "%s/.morvane-XXXXXX", folder);
+    file.descriptor = mkstemp(file.name);
+    return file.descriptor >= 0;
+}
+
+// The owner, group and permissions of the file replaced, or a new file's
+// usual permissions. The owner comes first: changing it clears set-id bits.
+WriteResult give_old_file_status(const OutputFile &output, int descriptor) {
+    if (!output.exists) {
+        mode_t mask = umask(0);
+        umask(mask);
+        return fchmod(descriptor, 0666 & ~mask) == 0 ? WRITTEN
+                                                     : failed(WriteFailure::UNWRITABLE, errno);
+    }
+    struct stat made {};
+    fstat(descriptor, &made);
+    bool same_owner = made.st_uid == output.seen.st_uid && made.st_gid == output.seen.st_gid;
+    if (!same_owner && fchown(descriptor, output.seen.st_uid, output.seen.st_gid) != 0)
+        return failed(WriteFailure::OWNER_NOT_KEPT, errno);
+    if (fchmod(descriptor, output.seen.st_mode & 07777) != 0)
+        return failed(WriteFailure::UNWRITABLE, errno);
+    return WRITTEN;
+}
+
+// The file is still the one looked at before the input was read: the same
+// file, size and time of change, or still none.
+bool unchanged_since_seen(const OutputFile &output) {
+    struct stat now {};
+    if (lstat(output.target, &now) != 0) return !output.exists && errno == ENOENT;
+    const struct stat &seen = output.seen;
+    return output.exists && now.st_dev == seen.st_dev && now.st_ino == seen.st_ino &&
+           now.st_size == seen.st_size && now.st_mtim.tv_sec == seen.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == seen.st_mtim.tv_nsec;
+}
+
+// The new file, written and on the disk, then renamed over the old one in
+// one step; any failure before the rename leaves the old one as it was.
+WriteResult write_beside(const OutputFile &output, const unsigned char *bytes, std::size_t length) {
+    char folder[sizeof OutputFile::target];
+    folder_of(output.target, folder);
+    NewFile file{};
+    if (!make_new_file(folder, file)) return failed(WriteFailure::NOT_BESIDE, errno);
+    WriteResult result = WRITTEN;
+    if (!write_all(file.descriptor, bytes, length))
+        result = failed(WriteFailure::UNWRITABLE, errno);
+    if (result.failure == WriteFailure::NONE)
+        result = give_old_file_status(output, file.descriptor);
+    if (result.failure == WriteFailure::NONE && fsync(file.descriptor) != 0)
+        result = failed(WriteFailure::UNWRITABLE, errno);
+    if (close(file.descriptor) != 0 && result.failure == WriteFailure::NONE)
+        result = failed(WriteFailure::UNWRITABLE, errno);
+    if (result.failure == WriteFailure::NONE && !unchanged_since_seen(output))
+        result = failed(WriteFailure::CHANGED, 0);
+    if (result.failure == WriteFailure::NONE && std::rename(file.name, output.target) != 0)
+        result = failed(WriteFailure::UNWRITABLE, errno);
+    if (result.failure != WriteFailure::NONE) {
+        unlink(file.name);
+        return result;
+    }
+    // The rename itself reaches the disk with the folder.
+    int folder_descriptor = open(folder, O_RDONLY | O_DIRECTORY);
+    if (folder_descriptor >= 0) {
+        fsync(folder_descriptor);
+        close(folder_descriptor);
+    }
+    return WRITTEN;
+}
+
+} // namespace
+
+WriteResult look_at_output(const char *path, bool standard_closed, OutputFile &output) {
+    output = {};
+    output.path = path;
+    output.standard = std::strcmp(path, "-") == 0;
+    if (output.standard)
+        return standard_closed ? failed(WriteFailure::STANDARD_CLOSED, 0) : WRITTEN;
+    if (std::strlen(path) >= sizeof output.target)
+        return failed(WriteFailure::UNWRITABLE, ENAMETOOLONG);
+    std::strcpy(output.target, path);
+    struct stat named {};
+    if (lstat(path, &named) != 0) {
+        output.regular = true;
+        return errno == ENOENT ? WRITTEN : failed(WriteFailure::UNWRITABLE, errno);
+    }
+    // Through a symbolic link the file it leads to is replaced, and the link kept.
+    if (S_ISLNK(named.st_mode) && realpath(path, output.target) == nullptr)
+        return failed(errno == ENOENT ? WriteFailure::DANGLING_LINK : WriteFailure::UNWRITABLE,
+                      errno);
+    if (stat(output.target, &output.seen) != 0) return failed(WriteFailure::UNWRITABLE, errno);
+    output.exists = true;
+    output.regular = S_ISREG(output.seen.st_mode);
+    if (!output.regular) return WRITTEN;
+    if (output.seen.st_nlink > 1) return failed(WriteFailure::SEVERAL_NAMES, 0);
+    // A new file beside it could replace even a file its user may not write.
+    if (faccessat(AT_FDCWD, output.target, W_OK, AT_EACCESS) != 0)
+        return failed(WriteFailure::UNWRITABLE, errno);
+    return WRITTEN;
+}
+
+WriteResult write_whole_file(const OutputFile &output, const unsigned char *bytes,
+                             std::size_t length) {
+    if (output.standard) return write_standard_output(bytes, length);
+    if (!output.regular) return write_in_place(output.target, bytes, length);
+    return write_beside(output, bytes, length);
+}
+
+#endif
 
 } // namespace morvane
