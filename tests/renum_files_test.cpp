@@ -36,8 +36,10 @@ const std::string LONG_OLD = long_listing();
 
 // D/ in arguments, messages and file names stands for the test's folder.
 std::string in_folder(const TempDir &dir, std::string text) {
-    for (std::size_t at = text.find("D/"); at != std::string::npos; at = text.find("D/", at))
-        text.replace(at, 2, dir.path(""));
+    const std::string folder = dir.path("");
+    for (std::size_t at = text.find("D/"); at != std::string::npos;
+         at = text.find("D/", at + folder.size()))
+        text.replace(at, 2, folder);
     return text;
 }
 
