@@ -51,7 +51,10 @@ std::vector<std::string> names_in(const std::string &folder) {
     return names;
 }
 
+// Who can see a row's refusal: anyone, a user other than root (for root,
+// the program runs as nobody), or only root, which can set files up so.
 enum class Needs { ANYONE, USER, ROOT };
+const unsigned NOBODY = 65534;
 
 struct SafeWriteCase {
     const char *name;
@@ -143,6 +146,15 @@ const SafeWriteCase CASES[] = {
      1, "morvane-renum: can't make a new file beside D/ro/g.bas: Permission denied; it is left "
         "as it was\n",
      "ro/g.bas", OLD},
+    {"GroupTheUserIsNotInIsNotLost", Needs::ROOT,
+     [](const TempDir &dir, RunSetup &) {
+         listing(dir, "g.bas");
+         chown(dir.path("g.bas").c_str(), NOBODY, 0);
+     },
+     {"D/g.bas", "D/g.bas"},
+     1, "morvane-renum: can't give a new file the owner and group of D/g.bas: Operation not "
+        "permitted; it is left as it was\n",
+     "g.bas", OLD},
     {"StandardOutputOnAFileLeavesNoOldTail", Needs::ANYONE,
      [](const TempDir &dir, RunSetup &setup) {
          write_file(dir.path("g.bas"), OLD + "30 REM a longer old listing\n");
@@ -177,13 +189,31 @@ void PrintTo(const SafeWriteCase &row, std::ostream *out) {
 
 class SafeWrites : public testing::TestWithParam<SafeWriteCase> {};
 
+// Root may write any file and folder: its test runs the program as nobody,
+// on files that nobody owns.
+
+void hand_to_nobody(const TempDir &dir, RunSetup &setup) {
+    setup.user = NOBODY;
+    chmod(dir.path("").c_str(), 0777);
+    struct stat status {};
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(dir.path("")))
+        if (lstat(entry.path().c_str(), &status) == 0 && status.st_uid == 0)
+            lchown(entry.path().c_str(), NOBODY, NOBODY);
+}
+
 TEST_P(SafeWrites, WholeAsItWasOrWholeAsRenumbered) {
     const SafeWriteCase &row = GetParam();
-    if (row.needs == Needs::USER && running_as_root())
-        GTEST_SKIP() << "root may write any file and folder, so there is no refusal to see";
     TempDir dir;
     RunSetup setup;
     row.prepare(dir, setup);
+    if (row.needs == Needs::ROOT && !running_as_root())
+        GTEST_SKIP() << "only root can give a user's file a group the user is not in";
+    if (row.needs != Needs::ANYONE && running_as_root()) {
+        hand_to_nobody(dir, setup);
+        if (run_program(MORVANE_RENUM_BINARY, {}, setup).status == 127)
+            GTEST_SKIP() << "nobody may not run the built program here, and root may write "
+                            "any file, so there is no refusal to see";
+    }
     std::vector<std::string> arguments;
     for (const std::string &argument : row.arguments)
         arguments.push_back(in_folder(dir, argument));

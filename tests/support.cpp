@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <iterator>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -108,6 +109,9 @@ void set_up_child(const RunSetup &setup, const std::string &output_path,
         rlimit limit{setup.file_size_limit, setup.file_size_limit};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
     }
+    if (setup.user != 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(setup.user) != 0 || setuid(setup.user) != 0))
+        _exit(127);
 }
 
 } // namespace

@@ -52,6 +52,7 @@ struct RunSetup {
     bool closed[3] = {false, false, false}; // standard input, output, error
     unsigned long memory_limit = 0;         // bytes of address space; 0 for no limit
     unsigned long file_size_limit = 0;      // bytes; 0 for no limit
+    unsigned user = 0;                      // a root test's run as this user and group; 0 as itself
 };
 
 // Runs a built program with the arguments; what a closed stream would have

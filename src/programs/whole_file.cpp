@@ -153,32 +153,60 @@ bool make_new_file(const char *folder, NewFile &file) {
 
 // The owner, group and permissions of the file replaced, or a new file's
 // usual permissions. The owner comes first: changing it clears set-id bits.
+// Giving a file its own owner and group again is allowed to any user.
 WriteResult give_old_file_status(const OutputFile &output, int descriptor) {
-    if (!output.exists) {
-        mode_t mask = umask(0);
-        umask(mask);
-        return fchmod(descriptor, 0666 & ~mask) == 0 ? WRITTEN
-                                                     : failed(WriteFailure::UNWRITABLE, errno);
-    }
-    struct stat made {};
-    fstat(descriptor, &made);
-    bool same_owner = made.st_uid == output.seen.st_uid && made.st_gid == output.seen.st_gid;
-    if (!same_owner && fchown(descriptor, output.seen.st_uid, output.seen.st_gid) != 0)
+    mode_t mask = umask(0);
+    umask(mask);
+    if (output.exists && fchown(descriptor, output.seen.st_uid, output.seen.st_gid) != 0)
         return failed(WriteFailure::OWNER_NOT_KEPT, errno);
-    if (fchmod(descriptor, output.seen.st_mode & 07777) != 0)
-        return failed(WriteFailure::UNWRITABLE, errno);
-    return WRITTEN;
+    mode_t mode = output.exists ? output.seen.st_mode & 07777 : 0666 & ~mask;
+    return fchmod(descriptor, mode) == 0 ? WRITTEN : failed(WriteFailure::UNWRITABLE, errno);
 }
 
-// The file is still the one looked at before the input was read: the same
-// file, size and time of change, or still none.
+// What tells that a file was written: which file it is, its size and the
+// time of its last change. Zeroed first, so that it compares as bytes.
+struct Identity {
+    dev_t device;
+    ino_t inode;
+    off_t size;
+    time_t seconds;
+    long nanoseconds;
+};
+
+Identity identity_of(const struct stat &status) {
+    Identity identity;
+    std::memset(&identity, 0, sizeof identity);
+    identity.device = status.st_dev;
+    identity.inode = status.st_ino;
+    identity.size = status.st_size;
+    identity.seconds = status.st_mtim.tv_sec;
+    identity.nanoseconds = status.st_mtim.tv_nsec;
+    return identity;
+}
+
+// The file is still the one looked at before the input was read, or still none.
 bool unchanged_since_seen(const OutputFile &output) {
     struct stat now {};
     if (lstat(output.target, &now) != 0) return !output.exists && errno == ENOENT;
-    const struct stat &seen = output.seen;
-    return output.exists && now.st_dev == seen.st_dev && now.st_ino == seen.st_ino &&
-           now.st_size == seen.st_size && now.st_mtim.tv_sec == seen.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == seen.st_mtim.tv_nsec;
+    Identity seen = identity_of(output.seen), found = identity_of(now);
+    return output.exists && std::memcmp(&seen, &found, sizeof seen) == 0;
+}
+
+// The new file's bytes, owner and permissions, on the disk.
+WriteResult fill_new_file(const OutputFile &output, int descriptor, const unsigned char *bytes,
+                          std::size_t length) {
+    if (!write_all(descriptor, bytes, length)) return failed(WriteFailure::UNWRITABLE, errno);
+    WriteResult status = give_old_file_status(output, descriptor);
+    if (status.failure != WriteFailure::NONE) return status;
+    return fsync(descriptor) == 0 ? WRITTEN : failed(WriteFailure::UNWRITABLE, errno);
+}
+
+// The rename itself reaches the disk with the folder.
+void sync_folder(const char *folder) {
+    int descriptor = open(folder, O_RDONLY | O_DIRECTORY);
+    if (descriptor < 0) return;
+    fsync(descriptor);
+    close(descriptor);
 }
 
 // The new file, written and on the disk, then renamed over the old one in
@@ -188,30 +216,19 @@ WriteResult write_beside(const OutputFile &output, const unsigned char *bytes, s
     folder_of(output.target, folder);
     NewFile file{};
     if (!make_new_file(folder, file)) return failed(WriteFailure::NOT_BESIDE, errno);
-    WriteResult result = WRITTEN;
-    if (!write_all(file.descriptor, bytes, length))
-        result = failed(WriteFailure::UNWRITABLE, errno);
+    WriteResult result = fill_new_file(output, file.descriptor, bytes, length);
+    bool closed = close(file.descriptor) == 0;
     if (result.failure == WriteFailure::NONE)
-        result = give_old_file_status(output, file.descriptor);
-    if (result.failure == WriteFailure::NONE && fsync(file.descriptor) != 0)
-        result = failed(WriteFailure::UNWRITABLE, errno);
-    if (close(file.descriptor) != 0 && result.failure == WriteFailure::NONE)
-        result = failed(WriteFailure::UNWRITABLE, errno);
-    if (result.failure == WriteFailure::NONE && !unchanged_since_seen(output))
-        result = failed(WriteFailure::CHANGED, 0);
-    if (result.failure == WriteFailure::NONE && std::rename(file.name, output.target) != 0)
-        result = failed(WriteFailure::UNWRITABLE, errno);
-    if (result.failure != WriteFailure::NONE) {
+        result = !closed                         ? failed(WriteFailure::UNWRITABLE, errno)
+                 : !unchanged_since_seen(output) ? failed(WriteFailure::CHANGED, 0)
+                 : std::rename(file.name, output.target) != 0
+                     ? failed(WriteFailure::UNWRITABLE, errno)
+                     : WRITTEN;
+    if (result.failure != WriteFailure::NONE)
         unlink(file.name);
-        return result;
-    }
-    // The rename itself reaches the disk with the folder.
-    int folder_descriptor = open(folder, O_RDONLY | O_DIRECTORY);
-    if (folder_descriptor >= 0) {
-        fsync(folder_descriptor);
-        close(folder_descriptor);
-    }
-    return WRITTEN;
+    else
+        sync_folder(folder);
+    return result;
 }
 
 } // namespace
