@@ -96,7 +96,17 @@ const CheckCase CASES[] = {
      "is stored as 0 [line-number-range]\n",
      {"--"}},
     {"RangesZeroAndNumbersAbove65535AsTargets", "10 LIST 99:GOTO 0:GOTO 70000\n",
+     "F:1:17: warning: line 0 does not exist; no line has that number [missing-target]\n"
      "F:1:24: warning: line 70000 does not exist; no line has that number [missing-target]\n"},
+    {"OnErrorGotoZeroNamesNoLine", "10 ON ERROR GOTO 0:ON ERROR GOTO 20\n",
+     "F:1:7: warning: ERROR is read as E R R OR: a keyword stands inside the name; rename it or "
+     "put spaces around the keyword [keyword-in-name]\n"
+     "F:1:23: warning: ERROR is read as E R R OR: a keyword stands inside the name; rename it or "
+     "put spaces around the keyword [keyword-in-name]\n"
+     "F:1:34: warning: line 20 does not exist; no line has that number [missing-target]\n"},
+    {"GotoZeroNamesAnUnnumberedFirstLine", "PRINT\n10 GOTO 0\n",
+     "F:1:1: warning: the first line has no line number and is stored as line 0; give it a number "
+     "[unnumbered-first-line]\n"},
     {"LongNameShownUpTo40Letters",
      "20 ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTUVWXYZSCORE=1\n",
      "F:1:4: warning: ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMN is read as A B C DEF G H I J K L M "

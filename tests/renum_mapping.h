@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,13 @@ inline unsigned char token_of(const char *name) {
 // its tokens: an account of the reference forms apart from the renumbering's own.
 class BodyMapper {
   public:
-    explicit BodyMapper(const std::map<unsigned, unsigned> &map) : map_(map) {}
+    explicit BodyMapper(const std::map<unsigned, unsigned> &map) : map_(map) {
+        for (const auto &[old_number, new_number] : map)
+            new_numbers_.insert(new_number);
+    }
+
+    // True once a reference named a missing line whose number a line gets.
+    bool retargets() const { return retargets_; }
 
     std::string mapped(const std::string &body) {
         body_ = body;
@@ -80,9 +87,31 @@ class BodyMapper {
                                    static_cast<char>(token_of("*")),
                                    static_cast<char>(token_of("/")),
                                    static_cast<char>(token_of("^"))};
+    const unsigned char ON = token_of("ON"), OR = token_of("OR");
     const std::map<unsigned, unsigned> &map_;
+    std::set<unsigned> new_numbers_;
     std::string body_, out_;
     std::size_t at_ = 0;
+    bool retargets_ = false;
+
+    // ON ERROR GOTO, as the converter wrote it: ON, ERR as letters, OR, then
+    // the GOTO at goto_at, with spaces anywhere between.
+    bool after_on_error(std::size_t goto_at) const {
+        std::size_t at = goto_at;
+        auto back_over_spaces = [&] {
+            while (at > 0 && body_[at - 1] == ' ')
+                at--;
+        };
+        back_over_spaces();
+        if (at < 4 || static_cast<unsigned char>(body_[at - 1]) != OR) return false;
+        std::string err = body_.substr(at - 4, 3);
+        for (char &c : err)
+            c = static_cast<char>(c & ~0x20);
+        at -= 4;
+        if (err != "ERR") return false;
+        back_over_spaces();
+        return at > 0 && static_cast<unsigned char>(body_[at - 1]) == ON;
+    }
 
     void copy_spaces() {
         while (at_ < body_.size() && body_[at_] == ' ')
@@ -101,8 +130,9 @@ class BodyMapper {
             if (d == ':' && !quoted) return;
         }
     }
-    // One number: mapped unless it starts an expression or names no line.
-    void map_number(bool may_be_computed) {
+    // One number: mapped unless it starts an expression or names no line;
+    // the 0 of ON ERROR GOTO 0 names none.
+    void map_number(bool may_be_computed, bool error_trap = false) {
         copy_spaces();
         std::size_t end = at_;
         while (end < body_.size() && body_[end] >= '0' && body_[end] <= '9')
@@ -110,14 +140,21 @@ class BodyMapper {
         std::string digits = body_.substr(at_, end - at_);
         at_ = end;
         bool computed = may_be_computed && OPERATORS.find(after_spaces(end)) != std::string::npos;
-        auto found =
-            digits.size() < 9 && !digits.empty() ? map_.find(std::stoul(digits)) : map_.end();
-        out_ += found != map_.end() && !computed ? std::to_string(found->second) : digits;
+        unsigned long value = digits.size() < 9 && !digits.empty() ? std::stoul(digits) : 1UL << 20;
+        if (computed || (error_trap && value == 0)) {
+            out_ += digits;
+            return;
+        }
+        auto found = map_.find(static_cast<unsigned>(value));
+        if (found == map_.end() && new_numbers_.count(static_cast<unsigned>(value)) > 0)
+            retargets_ = true;
+        out_ += found != map_.end() ? std::to_string(found->second) : digits;
     }
     void map_items(unsigned char token) {
         bool list = token == GOTO || token == GOSUB;
+        bool error_trap = token == GOTO && after_on_error(at_ - 1);
         for (;;) {
-            map_number(token != THEN);
+            map_number(token != THEN, error_trap);
             if (!list || after_spaces(at_) != ',') return;
             copy_spaces();
             out_ += body_[at_++];
@@ -155,7 +192,7 @@ inline std::string expected_image(const std::string &image, unsigned start, unsi
         expected += std::string("\xFF\xFF") + static_cast<char>(number & 0xFF) +
                     static_cast<char>(number >> 8) + mapper.mapped(record.body) + '\0';
     }
-    return expected + std::string(12, '\0');
+    return mapper.retargets() ? "" : expected + std::string(12, '\0');
 }
 
 } // namespace renum_mapping

@@ -220,11 +220,11 @@ void add_keyword_in_name(Check &check, int first_item, int run_start) {
 }
 
 // Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
-void check_target(Check &check, const Item &item) {
+void check_target(Check &check, int index) {
+    const Item &item = check.items[index];
     if (!is_jump_token(item.token)) return;
-    // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
-    bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
-    if (!is_defined(check, item.value) && !trap_off)
+    if (!is_defined(check, item.value) &&
+        !turns_error_trapping_off(check.line.text, check.items, index))
         add_at_text(check, item.start, item.end - 1, FindingId::MISSING_TARGET,
                     static_cast<unsigned long long>(item.value));
 }
@@ -260,7 +260,7 @@ void check_statements(Check &check) {
     int named_run = -1; // where the last run named starts
     for (int i = 0; i < check.item_count; i++) {
         const Item &item = check.items[i];
-        if (item.kind == ItemKind::REFERENCE) check_target(check, item);
+        if (item.kind == ItemKind::REFERENCE) check_target(check, i);
         if (item.kind != ItemKind::KEYWORD || i == 0 || !is_ascii_letter(text[item.start]) ||
             check.items[i - 1].end != item.start)
             continue;

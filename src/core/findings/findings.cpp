@@ -95,6 +95,16 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
     {FindingId::LONG_WITH_NEW_NUMBERS, "long-line", ERROR, FROM_RENUM,
      "line is %lld bytes with its new numbers; the converter cuts it after 1,023",
      "a line that its new numbers make longer than 1,023 bytes"},
+    {FindingId::RETARGETED_REFERENCE, "retargeted-reference", ERROR, FROM_RENUM,
+     "line %llu does not exist, and the new numbers give its number to line %u, so the "
+     "reference would lead there; add line %llu, correct the reference, or choose another "
+     "--start or --step",
+     "a reference to a missing line whose number the new numbers give to a line"},
+    {FindingId::RETARGETED_REFERENCE_UNNUMBERED, "retargeted-reference", ERROR, FROM_RENUM,
+     "line %llu does not exist, and the new numbers give its number to a line without a number "
+     "%s, so the reference would lead there; add line %llu, correct the reference, or choose "
+     "another --start or --step",
+     "a reference to a missing line whose number the new numbers give to a line without one"},
     {FindingId::UNKNOWN_LABEL, "unknown-label", ERROR, FROM_RENUM,
      "label %.*s is not defined; no line is labelled so",
      "a reference to a label that no line defines"},

@@ -47,6 +47,8 @@ struct Taking {
 bool take_unnumbered(Renumber &renumber, Taking &taking, const RenumLine &line) {
     if (taking.run == NO_LINE) {
         taking.run = static_cast<std::uint32_t>(renumber.runs.count);
+        // Before any number, the first run starts with the listing's first line.
+        if (taking.run == 0 && taking.bucket == 0) renumber.first_line_unnumbered = true;
         if (!renumber.runs.add({line.start, 0, NO_LINE, 0})) return false;
         link_run(renumber, taking.bucket, taking.run);
     }

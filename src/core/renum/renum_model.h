@@ -76,7 +76,8 @@ struct OrderFinding {
     Finding finding;
 };
 
-// By number: the start of the line that has it, its new number, its line
+// By number: the start of the line that has it, the line its new number
+// goes to (by new number), its new number, its line
 // on the editor as the listing is told, the first and last run of lines
 // without numbers after it (index 0 holds the runs before any number, index
 // n + 1 those after n), and whether its line has a line number to rewrite.
@@ -84,6 +85,7 @@ struct OrderFinding {
 // calloc, with no time spent filling them) stand for none.
 struct NumberTables {
     std::size_t holder[NUMBER_COUNT];
+    std::uint32_t taker[NUMBER_COUNT]; // by new number: the line that gets it
     std::uint32_t new_of[NUMBER_COUNT];
     std::uint64_t editor_line_of[NUMBER_COUNT]; // not shifted: 0 is no line
     std::uint32_t first_run[NUMBER_COUNT + 1], last_run[NUMBER_COUNT + 1];
@@ -102,6 +104,7 @@ struct Renumber {
     Grown<std::uint32_t> by_name; // the labels sorted by name
     Grown<RangeRun> range_runs;
     std::uint64_t charset_errors;
+    bool first_line_unnumbered; // the converter stores it as line 0
     OrderFinding order_findings[3];
     int order_finding_count;
     std::size_t last_written; // the start of the last line written, or NO_OFFSET
@@ -131,6 +134,15 @@ inline std::uint32_t new_number_of(const Renumber &renumber, std::uint32_t numbe
 }
 inline void set_new_number(Renumber &renumber, std::uint32_t number, std::uint32_t new_number) {
     renumber.numbers->new_of[number] = new_number + 1;
+}
+// The line a new number goes to: its old number, or TAKEN_BY_UNNUMBERED
+// with the number of the numbered line before it (NO_NUMBER_BEFORE if none).
+constexpr std::uint32_t TAKEN_BY_UNNUMBERED = 0x80000000, NO_NUMBER_BEFORE = 0x7FFFFFFF;
+inline std::uint32_t taker_of(const Renumber &renumber, std::uint32_t new_number) {
+    return renumber.numbers->taker[new_number] - 1;
+}
+inline void set_taker(Renumber &renumber, std::uint32_t new_number, std::uint32_t taker) {
+    if (new_number < NUMBER_COUNT) renumber.numbers->taker[new_number] = taker + 1;
 }
 inline std::uint32_t first_run_after(const Renumber &renumber, std::uint32_t bucket) {
     return renumber.numbers->first_run[bucket] - 1;

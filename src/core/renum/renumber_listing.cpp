@@ -5,6 +5,7 @@
 #include "core/renum/renumber_listing.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -80,6 +81,7 @@ void number_line(Renumber &renumber, Numbering &numbering, std::uint32_t number)
     numbering.last_run = NO_LINE;
     if (numbering.keeping && number < options.from) {
         set_new_number(renumber, number, number);
+        set_taker(renumber, number, number);
         numbering.last_kept = number;
         return;
     }
@@ -93,6 +95,8 @@ void number_line(Renumber &renumber, Numbering &numbering, std::uint32_t number)
         add_order_finding(renumber, start, FindingId::NEW_NUMBER_RANGE,
                           static_cast<unsigned long long>(numbering.next));
     set_new_number(renumber, number, held(numbering.next));
+    if (numbering.next <= HIGHEST_NUMBER)
+        set_taker(renumber, static_cast<std::uint32_t>(numbering.next), number);
     numbering.next += options.step;
 }
 
@@ -102,6 +106,11 @@ void number_run(Renumber &renumber, Numbering &numbering, std::uint32_t index) {
     numbering.last_run = index;
     leave_kept_lines(numbering, run.start);
     run.first_new = held(numbering.next);
+    std::uint32_t before =
+        numbering.last_number == NO_LINE ? NO_NUMBER_BEFORE : numbering.last_number;
+    for (std::uint64_t k = 0, n = numbering.next; k < run.count && n <= HIGHEST_NUMBER;
+         k++, n += step)
+        set_taker(renumber, static_cast<std::uint32_t>(n), TAKEN_BY_UNNUMBERED | before);
     std::uint64_t last = numbering.next + (run.count - 1) * step;
     if (last > HIGHEST_NUMBER && !numbering.range_told) {
         numbering.range_told = true;
@@ -141,8 +150,8 @@ void number_lines(Renumber &renumber) {
 // --- References ---
 
 struct Target {
-    enum Kind { KEEP, REWRITE, COMPUTED, UNKNOWN_LABEL, MISSING } kind;
-    std::uint32_t number;
+    enum Kind { KEEP, REWRITE, COMPUTED, UNKNOWN_LABEL, MISSING, RETARGETED } kind;
+    std::uint32_t number; // REWRITE: the new number; RETARGETED: the line that would get it
 };
 
 // True for the items that name a line, or start a target that is computed.
@@ -151,26 +160,42 @@ bool names_a_target(const Item &item) {
            item.computed_target;
 }
 
-// What becomes of an item where a statement names a line.
-Target target_of(const Renumber &renumber, const Item &item) {
+Target label_target(const Renumber &renumber, const Item &item) {
     const FrontLine &line = renumber.line;
+    std::size_t name = text_origin(line, item.start + 1);
+    const Label *label =
+        find_label(renumber, renumber.listing + name, text_end_offset(line, item.end - 1) - name);
+    if (label == nullptr) return {Target::UNKNOWN_LABEL, 0};
+    std::uint32_t now = label_number(renumber, *label);
+    return now == NO_LINE ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
+}
+
+// The new number of the line a reference's number names. A first line
+// without a number is the line 0 the converter stores it as.
+std::uint32_t new_number_named(const Renumber &renumber, const Item &item) {
+    if (item.value > HIGHEST_NUMBER) return NO_LINE;
+    std::uint32_t now = new_number_of(renumber, static_cast<std::uint32_t>(item.value));
+    if (now != NO_LINE || item.value != 0 || !renumber.first_line_unnumbered) return now;
+    return renumber.runs[first_run_after(renumber, 0)].first_new;
+}
+
+// What becomes of the item at index where a statement names a line. A
+// missing line's number that a line gets would make the reference lead
+// there. ON ERROR GOTO 0 names no line at all.
+Target target_of(const Renumber &renumber, int index) {
+    const Item &item = renumber.items[index];
     if (item.computed_target) return {Target::COMPUTED, 0};
-    if (item.kind == ItemKind::LABEL) {
-        std::size_t name = text_origin(line, item.start + 1);
-        const Label *label = find_label(renumber, renumber.listing + name,
-                                        text_end_offset(line, item.end - 1) - name);
-        if (label == nullptr) return {Target::UNKNOWN_LABEL, 0};
-        std::uint32_t now = label_number(renumber, *label);
-        return now == NO_LINE ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
-    }
-    if (item.kind != ItemKind::REFERENCE) return {Target::KEEP, 0};
-    std::uint32_t now = item.value <= HIGHEST_NUMBER
-                            ? new_number_of(renumber, static_cast<std::uint32_t>(item.value))
-                            : NO_LINE;
-    // ON ERROR GOTO 0 turns error trapping off: 0 names no line there.
-    bool trap_off = item.value == 0 && item.token == TOKEN_GOTO;
-    if (now == NO_LINE) return {trap_off ? Target::KEEP : Target::MISSING, 0};
-    return now == item.value ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
+    if (item.kind == ItemKind::LABEL) return label_target(renumber, item);
+    if (item.kind != ItemKind::REFERENCE ||
+        turns_error_trapping_off(renumber.line.text, renumber.items, index))
+        return {Target::KEEP, 0};
+    std::uint32_t now = new_number_named(renumber, item);
+    if (now != NO_LINE)
+        return now == item.value ? Target{Target::KEEP, 0} : Target{Target::REWRITE, now};
+    std::uint32_t taker = item.value <= HIGHEST_NUMBER
+                              ? taker_of(renumber, static_cast<std::uint32_t>(item.value))
+                              : NO_LINE;
+    return taker == NO_LINE ? Target{Target::MISSING, 0} : Target{Target::RETARGETED, taker};
 }
 
 // Writes the number's decimal digits; returns how many.
@@ -200,6 +225,19 @@ void add_at_item(Renumber &renumber, const Item &item, FindingId id, auto... arg
            arguments...);
 }
 
+// A reference to a missing line whose number the new numbers give to a line.
+void tell_retargeted(Renumber &renumber, const Item &item, std::uint32_t taker) {
+    auto missing = static_cast<unsigned long long>(item.value);
+    if ((taker & TAKEN_BY_UNNUMBERED) == 0)
+        return add_at_item(renumber, item, FindingId::RETARGETED_REFERENCE, missing, taker,
+                           missing);
+    char where[24] = "at the listing's start";
+    std::uint32_t before = taker & ~TAKEN_BY_UNNUMBERED;
+    if (before != NO_NUMBER_BEFORE) std::snprintf(where, sizeof where, "after line %u", before);
+    add_at_item(renumber, item, FindingId::RETARGETED_REFERENCE_UNNUMBERED, missing,
+                static_cast<const char *>(where), missing);
+}
+
 // The new number of the line, and whether it is the last one written.
 struct Placed {
     std::uint32_t number;
@@ -217,7 +255,7 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
         const Item &item = renumber.items[i];
         if (!names_a_target(item)) continue;
         told++;
-        Target target = target_of(renumber, item);
+        Target target = target_of(renumber, i);
         if (target.kind == Target::COMPUTED)
             add_at_item(renumber, item, FindingId::COMPUTED_TARGET);
         if (target.kind == Target::UNKNOWN_LABEL)
@@ -226,6 +264,7 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
         if (target.kind == Target::MISSING)
             add_at_item(renumber, item, FindingId::MISSING_TARGET,
                         static_cast<unsigned long long>(item.value));
+        if (target.kind == Target::RETARGETED) tell_retargeted(renumber, item, target.number);
         if (target.kind != Target::REWRITE) continue;
         if (line.kind == LineKind::NUMBERED)
             renumber.numbers->rewritten[line.number / 8] |=
@@ -418,7 +457,7 @@ void write_line(Renumber &renumber, const RenumLine &line, std::uint32_t new_num
         const Item &item = renumber.items[i];
         if (!names_a_target(item)) continue;
         told++;
-        Target target = target_of(renumber, item);
+        Target target = target_of(renumber, i);
         if (target.kind != Target::REWRITE) continue;
         write_listing_bytes(renumber, copied_to, text_origin(text, item.start));
         write_bytes(renumber, digits, static_cast<std::size_t>(decimal(target.number, digits)));
