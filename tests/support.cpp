@@ -116,6 +116,26 @@ void set_up_child(const RunSetup &setup, const std::string &output_path,
 
 } // namespace
 
+// A build for coverage writes its counts as the program exits, and says so
+// where it cannot (a run as another user, under a file size limit): those
+// lines are the build's, never the program's.
+namespace {
+
+std::string without_coverage_notes(const std::string &errors) {
+    std::string kept;
+    for (std::size_t at = 0; at < errors.size();) {
+        std::size_t end = errors.find('\n', at);
+        end = end == std::string::npos ? errors.size() : end + 1;
+        std::string line = errors.substr(at, end - at);
+        if (line.rfind("profiling:", 0) != 0 && line.rfind("libgcov profiling error:", 0) != 0)
+            kept += line;
+        at = end;
+    }
+    return kept;
+}
+
+} // namespace
+
 RunResult run_program(const char *binary, const std::vector<std::string> &arguments,
                       const RunSetup &setup) {
     TempDir streams;
@@ -134,7 +154,7 @@ RunResult run_program(const char *binary, const std::vector<std::string> &argume
     int wait_status = 0;
     waitpid(child, &wait_status, 0);
     int status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    return {status, read_file(errors_path), read_file(output_path)};
+    return {status, without_coverage_notes(read_file(errors_path)), read_file(output_path)};
 }
 
 RunResult run_morvane(const std::vector<std::string> &arguments, const std::string &stdin_path) {
