@@ -65,6 +65,19 @@ const CheckCase CASES[] = {
     {"KeywordInName", "10 SCORE=0\n",
      "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
      "put spaces around the keyword [keyword-in-name]\n"},
+    // REM and DATA swallow what follows them, after however many letters.
+    {"RemInsideANameAfterOneLetter", "10 PREMIUM=5:PRINT \"HI\"\n30 XREM=1\n",
+     "F:1:4: warning: PREMIUM is read as P REM, and the rest of the line is a remark: REM stands "
+     "inside the name; rename it [keyword-in-name]\n"
+     "F:2:4: warning: XREM is read as X REM, and the rest of the line is a remark: REM stands "
+     "inside the name; rename it [keyword-in-name]\n"},
+    {"DataInsideANameAfterAnyLetters", "40 ADATA=2:UPDATA=1\n",
+     "F:1:4: warning: ADATA is read as A DATA, and the rest of the statement is DATA items: DATA "
+     "stands inside the name; rename it [keyword-in-name]\n"
+     "F:1:12: warning: UPDATA is read as U P DATA, and the rest of the statement is DATA items: "
+     "DATA stands inside the name; rename it [keyword-in-name]\n"},
+    {"RemAfterAKeywordOrInAStringIsMeant", "10 IF A THENREM X\n20 PRINT \"XREM\";A:DATA AREM\n",
+     ""},
     {"MissingTargetsAfterEachJump", "10 ON X GOTO 10,90\n20 GOSUB 80:RESTORE 70:RUN 60\n",
      "F:1:17: warning: line 90 does not exist; no line has that number [missing-target]\n"
      "F:2:10: warning: line 80 does not exist; no line has that number [missing-target]\n"
@@ -98,11 +111,7 @@ const CheckCase CASES[] = {
     {"RangesZeroAndNumbersAbove65535AsTargets", "10 LIST 99:GOTO 0:GOTO 70000\n",
      "F:1:17: warning: line 0 does not exist; no line has that number [missing-target]\n"
      "F:1:24: warning: line 70000 does not exist; no line has that number [missing-target]\n"},
-    {"OnErrorGotoZeroNamesNoLine", "10 ON ERROR GOTO 0:ON ERROR GOTO 20\n",
-     "F:1:7: warning: ERROR is read as E R R OR: a keyword stands inside the name; rename it or "
-     "put spaces around the keyword [keyword-in-name]\n"
-     "F:1:23: warning: ERROR is read as E R R OR: a keyword stands inside the name; rename it or "
-     "put spaces around the keyword [keyword-in-name]\n"
+    {"OnErrorGotoZeroNamesNoLineAndErrorIsNoName", "10 ON ERROR GOTO 0:ON ERROR GOTO 20\n",
      "F:1:34: warning: line 20 does not exist; no line has that number [missing-target]\n"},
     {"GotoZeroNamesAnUnnumberedFirstLine", "PRINT\n10 GOTO 0\n",
      "F:1:1: warning: the first line has no line number and is stored as line 0; give it a number "

@@ -318,16 +318,21 @@ bool is_jump_token(std::int32_t token) {
            token == TOKEN_RESTORE || token == TOKEN_RUN;
 }
 
-bool turns_error_trapping_off(const unsigned char *text, const Item *items, int index) {
-    const Item &zero = items[index];
-    if (zero.value != 0 || zero.token != TOKEN_GOTO || index < 4) return false;
-    const Item &on = items[index - 4], &err = items[index - 3], &keyword_or = items[index - 2];
+bool is_on_error(const unsigned char *text, const Item *items, int index) {
+    if (index < 2) return false;
+    const Item &on = items[index - 2], &err = items[index - 1], &keyword_or = items[index];
     bool named_err = err.kind == ItemKind::NAME && err.end - err.start == 3 &&
                      (text[err.start] | 0x20) == 'e' && (text[err.start + 1] | 0x20) == 'r' &&
                      (text[err.start + 2] | 0x20) == 'r';
     return on.kind == ItemKind::KEYWORD && on.token == token_named("ON") && named_err &&
            keyword_or.kind == ItemKind::KEYWORD && keyword_or.token == token_named("OR") &&
            keyword_or.start == err.end;
+}
+
+bool turns_error_trapping_off(const unsigned char *text, const Item *items, int index) {
+    const Item &zero = items[index];
+    return zero.value == 0 && zero.token == TOKEN_GOTO && index >= 4 &&
+           is_on_error(text, items, index - 2);
 }
 
 void start_line_scan(LineScan &scan, const unsigned char *text) {

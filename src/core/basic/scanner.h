@@ -74,6 +74,10 @@ std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
 // True for the tokens that jump to a line or read from it: all but LIST, LLIST and DELETE.
 bool is_jump_token(std::int32_t token);
 
+// True if the keyword at items[index] is the OR of ON ERROR, which the
+// tokenizer reads as ON, the name ERR and the keyword OR.
+bool is_on_error(const unsigned char *text, const Item *items, int index);
+
 // True if the reference at items[index] is the 0 of ON ERROR GOTO 0, which
 // turns error trapping off and names no line. The tokenizer reads ERROR as
 // the name ERR and the keyword OR.

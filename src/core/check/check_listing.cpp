@@ -197,26 +197,43 @@ void check_charset(Check &check) {
     }
 }
 
+// REM and DATA make what follows them a remark or DATA items.
+bool swallows_the_rest(std::int32_t token) {
+    return token == TOKEN_REM || token == TOKEN_DATA;
+}
+
 // Names a keyword found inside a name, which the tokenizer wrote as
 // letters around it. The message shows how the run of letters from
 // run_start is read, item by item: a name letter by letter, a keyword whole.
+// After a REM or DATA, which swallow what follows, it shows no more.
 void add_keyword_in_name(Check &check, int first_item, int run_start) {
     const unsigned char *text = check.line.text;
     char name[64] = {}, read_as[160] = {};
     int n = 0, r = 0, at = run_start, last = run_start;
+    std::int32_t swallowing = 0;
     for (int i = first_item; i < check.item_count && is_ascii_letter(text[at]) && n < 40;) {
         const Item &item = check.items[i];
         if (item.start > at) break;
-        int length = item.kind == ItemKind::KEYWORD && item.start == at ? item.end - at : 1;
-        if (r > 0 && r < 150) read_as[r++] = ' ';
+        bool keyword = item.kind == ItemKind::KEYWORD && item.start == at;
+        int length = keyword ? item.end - at : 1;
+        bool shown = swallowing == 0;
+        if (r > 0 && r < 150 && shown) read_as[r++] = ' ';
         for (int k = 0; k < length && n < 40; k++, at++) {
             name[n++] = static_cast<char>(to_upper(text[at]));
-            if (r < 150) read_as[r++] = static_cast<char>(to_upper(text[at]));
+            if (r < 150 && shown) read_as[r++] = static_cast<char>(to_upper(text[at]));
         }
+        if (keyword && swallowing == 0 && swallows_the_rest(item.token)) swallowing = item.token;
         last = at - 1;
         if (at >= item.end) i++;
     }
-    add_at_text(check, run_start, last, FindingId::KEYWORD_IN_NAME, name, read_as);
+    if (swallowing == TOKEN_REM)
+        add_at_text(check, run_start, last, FindingId::KEYWORD_IN_NAME_SWALLOWS, name, read_as,
+                    "line is a remark", "REM");
+    else if (swallowing == TOKEN_DATA)
+        add_at_text(check, run_start, last, FindingId::KEYWORD_IN_NAME_SWALLOWS, name, read_as,
+                    "statement is DATA items", "DATA");
+    else
+        add_at_text(check, run_start, last, FindingId::KEYWORD_IN_NAME, name, read_as);
 }
 
 // Names a line number after GOTO, GOSUB, THEN, RESTORE or RUN that no line has.
@@ -253,8 +270,10 @@ LetterRun letters_before(const Check &check, int keyword) {
 }
 
 // Walks the line's items once: a keyword inside a name (at least two
-// letters of the name before it, named once a run), and the line numbers
-// jumped to.
+// letters of the name before it, or any letter before a REM or DATA, which
+// swallow the rest; named once a run), and the line numbers jumped to.
+// ON ERROR is the machine's own statement, though the tokenizer reads its
+// ERROR as ERR and OR.
 void check_statements(Check &check) {
     const unsigned char *text = check.line.text;
     int named_run = -1; // where the last run named starts
@@ -265,7 +284,9 @@ void check_statements(Check &check) {
             check.items[i - 1].end != item.start)
             continue;
         LetterRun run = letters_before(check, i);
-        if (run.letters < 2 || run.start == named_run) continue;
+        int fewest = swallows_the_rest(item.token) ? 1 : 2;
+        if (run.letters < fewest || run.start == named_run || is_on_error(text, check.items, i))
+            continue;
         add_keyword_in_name(check, run.item, run.start);
         named_run = run.start;
     }

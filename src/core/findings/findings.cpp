@@ -62,6 +62,9 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "%s is read as %s: a keyword stands inside the name; rename it or put spaces around the "
      "keyword",
      "a keyword inside a name, as the converter reads it"},
+    {FindingId::KEYWORD_IN_NAME_SWALLOWS, "keyword-in-name", WARNING, FROM_CHECK,
+     "%s is read as %s, and the rest of the %s: %s stands inside the name; rename it",
+     "a REM or DATA inside a name, which makes the rest a remark or DATA items"},
     {FindingId::MISSING_TARGET, "missing-target", WARNING, BOTH,
      "line %llu does not exist; no line has that number",
      "a line number a statement names that no line has"},

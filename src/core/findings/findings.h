@@ -30,6 +30,7 @@ enum class FindingId : std::uint8_t {
     NUL_BYTE,
     PASSTHROUGH,
     KEYWORD_IN_NAME,
+    KEYWORD_IN_NAME_SWALLOWS,
     MISSING_TARGET,
     // Renumbering: what it does as the machine's line editor would
     // (warnings) and what it refuses (errors).
