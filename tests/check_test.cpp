@@ -31,8 +31,23 @@ const CheckCase CASES[] = {
      "F:2:1: error: empty line: the converter reads it as line 0, not above 10; remove it "
      "[empty-line]\n"},
     {"IndentedLine", "10 END\n  20 END\n",
+     "F:2:3: error: the line number stands after spaces or tabs, where the converter does not "
+     "read it: it reads the line as line 0, not above 10; remove what stands before the number "
+     "[no-line-number]\n"},
+    {"IndentedFirstLine", "\t20 PRINT 1\n",
+     "F:1:2: warning: the line number stands after spaces or tabs, where the converter does not "
+     "read it: the first line is stored as line 0; remove what stands before the number "
+     "[unnumbered-first-line]\n"},
+    {"LineStartingWithASpaceAndNoNumber", "10 END\n PRINT\n",
      "F:2:1: error: line does not start with a line number: the converter reads it as line 0, "
      "not above 10; number it or join it to the line before [no-line-number]\n"},
+    {"TabOrControlByteAfterTheNumber", "20\tC=P-A\n30\x0b\n40  PRINT\n50PRINT\n",
+     "F:1:3: warning: a tab directly after the line number is stored as the line's first "
+     "character: only a space there separates the number; put a space there [byte-after-number]\n"
+     "F:2:3: warning: byte 0x0B directly after the line number is stored as the line's first "
+     "character: only a space there separates the number; put a space there [byte-after-number]\n"},
+    {"TargetOutOfOrderIsLeftToTheLineOrderError", "10 GOTO 20\n30 PRINT\n20 PRINT\n",
+     "F:3:1: error: line number 20 is not above 30 on line 2 [line-order]\n"},
     {"CharacterOutsideTheSetAtItsColumn", "10 A$=\"\x82\xA0\x89\xBF\"\n",
      "F:1:9: error: character 0x89BF is not in the target character set; replace it [charset]\n"},
     {"LeadByteWithoutSecond", "10 A$=\x82\n",

@@ -1,6 +1,7 @@
 #include "core/check/check_listing.h"
 
 #include <bit>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -26,8 +27,10 @@ struct Check {
     EditorCursor cursor;
     LineFindings findings;
     std::uint64_t count;
-    // Line numbers of the listing: the first pass marks them, the second checks targets.
+    // Line numbers of the listing: the first pass marks those the converter
+    // takes and those written at all, the second checks targets.
     unsigned char defined[65536 / 8];
+    unsigned char written[65536 / 8];
     Grown<RangeRun> range_runs;
     std::size_t next_run; // the first run not yet named
     // Line numbers as the converter has taken them.
@@ -84,8 +87,12 @@ LineNumber line_number_of(const Check &check) {
     return line_number_of(check.line.text, check.item_count > 0 ? &check.items[0] : nullptr);
 }
 
-bool is_defined(const Check &check, std::uint64_t number) {
-    return number < 65536 && (check.defined[number / 8] >> (number % 8) & 1) != 0;
+bool is_marked(const unsigned char (&marks)[65536 / 8], std::uint64_t number) {
+    return number < 65536 && (marks[number / 8] >> (number % 8) & 1) != 0;
+}
+
+void mark(unsigned char (&marks)[65536 / 8], std::uint32_t number) {
+    if (number < 65536) marks[number / 8] |= static_cast<unsigned char>(1u << (number % 8));
 }
 
 // Takes the line's number as the converter does; true if it is above the one before.
@@ -95,8 +102,7 @@ bool take_line_number(Check &check, const LineNumber &number) {
     check.any_line = true;
     check.previous_number = value;
     check.previous_editor_line = check.line.editor_line;
-    if (check.marking && value >= 0 && value < 65536)
-        check.defined[value / 8] |= static_cast<unsigned char>(1u << (value % 8));
+    if (check.marking && value >= 0) mark(check.defined, number.wrapped);
     return true;
 }
 
@@ -122,6 +128,7 @@ bool mark_line_numbers(Check &check) {
         }
         take_line_number(check, number);
         bool above = number.has_digits && (number.over_32_bits || number.wrapped > 65535);
+        if (number.has_digits && !above) mark(check.written, number.wrapped);
         if (above && run.lines++ == 0) run.start = start;
         if (!above && run.lines > 0) {
             if (!check.range_runs.add(run)) return false;
@@ -148,14 +155,58 @@ void check_range(Check &check, const LineNumber &number) {
     if (lines > 1) check.findings.pending[check.findings.count - 1].finding.lines = lines;
 }
 
+// Where the digits of a number that spaces or tabs put out of the
+// converter's sight stand, and where they end; 0 if the line is not so.
+struct Indented {
+    int start, end;
+};
+
+Indented indented_number(const unsigned char *text) {
+    int at = 0;
+    while (text[at] == ' ' || text[at] == '\t')
+        at++;
+    int end = at;
+    while (is_ascii_digit(text[end]))
+        end++;
+    return {at > 0 && end > at ? at : 0, end};
+}
+
+// A tab or another control byte right after the number is stored as the
+// line's first byte: only a space is taken there as the separator.
+void check_after_number(Check &check, const LineNumber &number) {
+    unsigned char after = check.line.text[number.digits_end];
+    if (after != '\t' && (after >= 0x20 || after == '\n' || after == '\0')) return;
+    char shown[16] = "a tab";
+    if (after != '\t') std::snprintf(shown, sizeof shown, "byte 0x%02X", after);
+    add_at_text(check, number.digits_end, number.digits_end, FindingId::BYTE_AFTER_NUMBER,
+                static_cast<const char *>(shown));
+}
+
+// A line without a number that the converter sees: the first is stored as
+// line 0, any later one is out of order. A number after spaces is named.
+void check_unnumbered(Check &check, bool first, bool empty, int previous) {
+    Indented indented = indented_number(check.line.text);
+    int at = indented.start, last = indented.end - 1;
+    if (first && at > 0)
+        add_at_text(check, at, last, FindingId::UNNUMBERED_FIRST_LINE_INDENTED);
+    else if (first)
+        add_at_text(check, 0, 0, FindingId::UNNUMBERED_FIRST_LINE);
+    else if (empty)
+        add_at_text(check, 0, 0, FindingId::EMPTY_LINE, previous);
+    else if (at > 0)
+        add_at_text(check, at, last, FindingId::NO_LINE_NUMBER_INDENTED, previous);
+    else
+        add_at_text(check, 0, 0, FindingId::NO_LINE_NUMBER, previous);
+}
+
 // Checks the line's number against the one before, as the converter does.
 void check_line_number(Check &check) {
     const FrontLine &line = check.line;
     LineNumber number = line_number_of(check);
     int last = number.digits_end > 0 ? number.digits_end - 1 : 0;
     bool empty = line.length == 0 || line.text[0] == '\n';
-    if (!check.any_line && !number.has_digits)
-        add_at_text(check, 0, 0, FindingId::UNNUMBERED_FIRST_LINE);
+    if (!check.any_line && !number.has_digits) check_unnumbered(check, true, empty, 0);
+    if (number.has_digits) check_after_number(check, number);
     int previous = check.previous_number;
     std::uint64_t previous_editor_line = check.previous_editor_line;
     bool first = !check.any_line;
@@ -164,10 +215,8 @@ void check_line_number(Check &check) {
             add_at_text(check, 0, last, FindingId::LINE_ORDER_BELOW_ZERO,
                         static_cast<unsigned long long>(number.wrapped),
                         static_cast<int>(number.wrapped));
-        else if (empty)
-            add_at_text(check, 0, 0, FindingId::EMPTY_LINE, previous);
         else if (!number.has_digits)
-            add_at_text(check, 0, 0, FindingId::NO_LINE_NUMBER, previous);
+            check_unnumbered(check, false, empty, previous);
         else
             add_at_text(check, 0, last, FindingId::LINE_ORDER, static_cast<int>(number.wrapped),
                         previous, static_cast<unsigned long long>(previous_editor_line));
@@ -240,7 +289,8 @@ void add_keyword_in_name(Check &check, int first_item, int run_start) {
 void check_target(Check &check, int index) {
     const Item &item = check.items[index];
     if (!is_jump_token(item.token)) return;
-    if (!is_defined(check, item.value) &&
+    // A number some line has, out of order, is left to that line's line-order error.
+    if (!is_marked(check.defined, item.value) && !is_marked(check.written, item.value) &&
         !turns_error_trapping_off(check.line.text, check.items, index))
         add_at_text(check, item.start, item.end - 1, FindingId::MISSING_TARGET,
                     static_cast<unsigned long long>(item.value));

@@ -25,6 +25,10 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "line does not start with a line number: the converter reads it as line 0, not above %d; "
      "number it or join it to the line before",
      "a line after the first that does not start with a digit"},
+    {FindingId::NO_LINE_NUMBER_INDENTED, "no-line-number", ERROR, FROM_CHECK,
+     "the line number stands after spaces or tabs, where the converter does not read it: it "
+     "reads the line as line 0, not above %d; remove what stands before the number",
+     "a line after the first whose number spaces or tabs stand before"},
     {FindingId::CHARSET_NOT_IN_SET, "charset", ERROR, BOTH,
      "character 0x%02X%02X is not in the target character set; replace it",
      "a character the target character set lacks"},
@@ -37,6 +41,14 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
     {FindingId::UNNUMBERED_FIRST_LINE, "unnumbered-first-line", WARNING, FROM_CHECK,
      "the first line has no line number and is stored as line 0; give it a number",
      "the first line has no number and is stored as line 0"},
+    {FindingId::UNNUMBERED_FIRST_LINE_INDENTED, "unnumbered-first-line", WARNING, FROM_CHECK,
+     "the line number stands after spaces or tabs, where the converter does not read it: the "
+     "first line is stored as line 0; remove what stands before the number",
+     "the first line's number has spaces or tabs before it, so it is stored as line 0"},
+    {FindingId::BYTE_AFTER_NUMBER, "byte-after-number", WARNING, FROM_CHECK,
+     "%s directly after the line number is stored as the line's first character: only a space "
+     "there separates the number; put a space there",
+     "a tab or another control byte directly after a line number"},
     {FindingId::LINE_NUMBER_RANGE, "line-number-range", WARNING, FROM_CHECK,
      "line number %s%llu is above 65,535 and is stored as %u",
      "a line number above 65,535, stored as its low 16 bits"},
