@@ -34,6 +34,14 @@ std::string long_listing() {
 }
 const std::string LONG_OLD = long_listing();
 
+// Remarks numbered from first by step, longer than a pipe's first read.
+std::string remarks(unsigned first, unsigned step) {
+    std::string text;
+    for (unsigned line = 0; line < 3000; line++)
+        text += std::to_string(first + line * step) + " REM a remark to fill the disk\n";
+    return text;
+}
+
 // D/ in arguments, messages and file names stands for the test's folder.
 std::string in_folder(const TempDir &dir, std::string text) {
     const std::string folder = dir.path("");
@@ -176,6 +184,50 @@ const SafeWriteCase CASES[] = {
      },
      {"D/f", "D/f"},
      1, "Input and output are the same file D/f\n", "g.bas", OLD},
+    {"BareNamesInTheWorkingFolder", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &setup) {
+         listing(dir, "g.bas");
+         setup.directory = dir.path("");
+     },
+     {"g.bas", "g.bas"},
+     0, "", "g.bas", NEW},
+    {"LongListingFromStandardInput", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &setup) {
+         write_file(dir.path("in.bas"), remarks(3, 3));
+         setup.stdin_path = dir.path("in.bas");
+     },
+     {"--step", "1", "-", "D/g.bas"},
+     0, "", "g.bas", remarks(10, 1)},
+    {"FolderAsOutputIsNotWritten", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &) {
+         listing(dir, "g.bas");
+         std::filesystem::create_directory(dir.path("sub"));
+     },
+     {"D/g.bas", "D/sub"},
+     1, "morvane-renum: can't write D/sub: Is a directory\n", "g.bas", OLD},
+    {"PathThroughAFileIsNotWritten", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &) { listing(dir, "g.bas"); },
+     {"D/g.bas", "D/g.bas/out.bas"},
+     1, "morvane-renum: can't write D/g.bas/out.bas: Not a directory\n", "g.bas", OLD},
+    {"SymbolicLinkLoopIsNotWritten", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &) {
+         listing(dir, "g.bas");
+         symlink("loop", dir.path("loop").c_str());
+     },
+     {"D/g.bas", "D/loop"},
+     1, "morvane-renum: can't write D/loop: Too many levels of symbolic links\n", "g.bas", OLD},
+    {"NameLongerThanAnyPathIsNotWritten", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &) { listing(dir, "g.bas"); },
+     {"D/g.bas", "D/" + std::string(4100, 'n')},
+     1, "morvane-renum: can't write D/" + std::string(4100, 'n') + ": File name too long\n",
+     "g.bas", OLD},
+    {"FullStandardOutput", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &setup) {
+         listing(dir, "g.bas");
+         setup.stdout_path = "/dev/full";
+     },
+     {"D/g.bas", "-"},
+     1, "morvane-renum: can't write -: No space left on device\n", "g.bas", OLD},
     {"DeviceIsWrittenInPlace", Needs::ANYONE,
      [](const TempDir &dir, RunSetup &) { listing(dir, "g.bas"); },
      {"D/g.bas", "/dev/null"},
@@ -259,23 +311,38 @@ TEST(RenumFiles, OwnerGroupAndPermissionsAreKept) {
 // its output; the output is then written by someone else before the
 // listing arrives, and must not be replaced.
 TEST(RenumFiles, OutputChangedMeanwhileIsNotReplaced) {
-    TempDir dir;
-    std::string fifo = dir.path("in"), output = dir.path("out.bas");
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    write_file(output, "1 REM mine\n");
-    std::thread feeder([&] {
-        int descriptor = open(fifo.c_str(), O_WRONLY); // returns once the program reads
-        write_file(output, "1 REM mine, edited meanwhile\n");
-        EXPECT_EQ(write(descriptor, OLD.data(), OLD.size()), static_cast<ssize_t>(OLD.size()));
-        close(descriptor);
-    });
-    RunResult run = run_program(MORVANE_RENUM_BINARY, {fifo, output});
-    feeder.join();
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.errors, "morvane-renum: " + output +
-                              " changed while it was renumbered; it is left as it was, and "
-                              "nothing is written\n");
-    EXPECT_EQ(read_file(output), "1 REM mine, edited meanwhile\n");
+    const struct {
+        const char *before; // "" for no file
+        std::function<void(const std::string &)> meanwhile;
+        const char *after; // "" for no file
+    } cases[] = {
+        {"1 REM mine\n",
+         [](const std::string &path) { write_file(path, "1 REM mine, edited meanwhile\n"); },
+         "1 REM mine, edited meanwhile\n"},
+        {"1 REM mine\n", [](const std::string &path) { std::filesystem::remove(path); }, ""},
+        {"", [](const std::string &path) { write_file(path, "1 REM made meanwhile\n"); },
+         "1 REM made meanwhile\n"},
+    };
+    for (const auto &c : cases) {
+        TempDir dir;
+        std::string fifo = dir.path("in"), output = dir.path("out.bas");
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        if (*c.before != '\0') write_file(output, c.before);
+        std::thread feeder([&] {
+            int descriptor = open(fifo.c_str(), O_WRONLY); // returns once the program reads
+            c.meanwhile(output);
+            EXPECT_EQ(write(descriptor, OLD.data(), OLD.size()), static_cast<ssize_t>(OLD.size()));
+            close(descriptor);
+        });
+        RunResult run = run_program(MORVANE_RENUM_BINARY, {fifo, output});
+        feeder.join();
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, "morvane-renum: " + output +
+                                  " changed while it was renumbered; it is left as it was, and "
+                                  "nothing is written\n");
+        EXPECT_EQ(file_exists(output), *c.after != '\0');
+        EXPECT_EQ(file_exists(output) ? read_file(output) : "", c.after);
+    }
 }
 
 // On a real file system that is full, of bytes or of files: a small

@@ -99,6 +99,7 @@ void set_up_child(const RunSetup &setup, const std::string &output_path,
     redirect_or_die(errors_path, O_WRONLY | O_CREAT | O_TRUNC, 2);
     for (int stream = 0; stream < 3; stream++)
         if (setup.closed[stream]) close(stream);
+    if (!setup.directory.empty() && chdir(setup.directory.c_str()) != 0) _exit(127);
     if (setup.memory_limit != 0) {
         rlimit limit{setup.memory_limit, setup.memory_limit};
         if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);

@@ -49,6 +49,7 @@ struct RunResult {
 struct RunSetup {
     std::string stdin_path = "/dev/null";
     std::string stdout_path;                // opened for reading and writing, as 1<>path
+    std::string directory;                  // where it runs; "" for the test's own
     bool closed[3] = {false, false, false}; // standard input, output, error
     unsigned long memory_limit = 0;         // bytes of address space; 0 for no limit
     unsigned long file_size_limit = 0;      // bytes; 0 for no limit
