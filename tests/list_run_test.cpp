@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "morvane.h"
 #include "support.h"
 
 namespace {
@@ -213,6 +214,50 @@ TEST(RoundTrip, GeneratedListingsThatConvertComeBackWhole) {
         EXPECT_EQ(hex(convert(listed.listing).image), hex(image.image)) << listed.listing;
     }
     EXPECT_GT(converted, 50);
+}
+
+// Images no converter wrote: records of any bytes but 0x00, any numbers, in
+// any order. Whatever the lister lists with status 0 converts back into the
+// same image; anything else it names (status 2) or refuses as broken (1).
+TEST(RoundTrip, ArbitraryRecordsListIntoListingsThatConvertBackOrAreNamed) {
+    std::mt19937 random(25);
+    static const unsigned char FAVOURED[] = {
+        ' ',  '"',  ':',  ',',  '0',  '9',  'A',  'Z',  '\x0A', '\x0D', '\x1A', '\x14',
+        0x83, 0x8E, 0x88, 0x91, 0x95, 0xC7, 0xD0, 0xFA, 0xFF,   0xEF,   0xBB,   0xBF};
+    const unsigned LENGTHS[] = {4, 40, 1100};
+    int listed = 0, named = 0;
+    for (int i = 0; i < 600; i++) {
+        std::vector<std::string> records;
+        for (unsigned r = random() % 5; r > 0; r--) {
+            unsigned number = random() % 4 == 0 ? random() % 3 : random() % 65536;
+            std::string body;
+            for (unsigned k = random() % LENGTHS[random() % 3]; k > 0; k--)
+                body += static_cast<char>(random() % 2 ? FAVOURED[random() % sizeof FAVOURED]
+                                                       : 1 + random() % 255);
+            records.push_back(hex(std::string("\xFF\xFF") + static_cast<char>(number & 0xFF) +
+                                  static_cast<char>(number >> 8) + body + '\0'));
+        }
+        std::string image = image_of(records);
+        unsigned char *listing = nullptr, *back = nullptr;
+        std::size_t listing_length = 0, back_length = 0;
+        morvane_result result{};
+        int status = morvane_list(reinterpret_cast<const unsigned char *>(image.data()),
+                                  image.size(), "IMAGE", &listing, &listing_length, &result);
+        if (status == 0) {
+            morvane_convert(listing, listing_length, "L", &back, &back_length, &result);
+            EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image))
+                << std::string(reinterpret_cast<char *>(listing), listing_length);
+            listed++;
+        } else {
+            EXPECT_TRUE(status == 1 || status == 2) << result.message;
+            EXPECT_NE(std::string(result.message), "");
+            named++;
+        }
+        morvane_free(listing);
+        morvane_free(back);
+    }
+    EXPECT_GT(listed, 100);
+    EXPECT_GT(named, 10);
 }
 
 } // namespace
