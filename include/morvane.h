@@ -6,6 +6,15 @@
 
 #include <stddef.h>
 
+/* The library's functions, the only symbols a shared build of it exports. */
+#if defined(_WIN32) && defined(MORVANE_SHARED_BUILD)
+#define MORVANE_API __declspec(dllexport)
+#elif defined(__GNUC__)
+#define MORVANE_API __attribute__((visibility("default")))
+#else
+#define MORVANE_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -21,11 +30,11 @@ typedef struct morvane_result {
    bytes the command line would leave in the image file, also after a failure (then without a
    trailer); *image_length to its size. name stands where the command line's messages print a file's
    path. Returns result->status. */
-int morvane_convert(const unsigned char *listing, size_t listing_length, const char *name,
+MORVANE_API int morvane_convert(const unsigned char *listing, size_t listing_length, const char *name,
                     unsigned char **image, size_t *image_length, morvane_result *result);
 
 /* Lists an image held in memory, with the same conventions as morvane_convert. */
-int morvane_list(const unsigned char *image, size_t image_length, const char *name,
+MORVANE_API int morvane_list(const unsigned char *image, size_t image_length, const char *name,
                  unsigned char **listing, size_t *listing_length, morvane_result *result);
 
 typedef struct morvane_finding {
@@ -41,7 +50,7 @@ typedef struct morvane_finding {
 /* Checks a listing held in memory as morvane-check does. *findings is set to an array from malloc
    of the findings in file order (free it with morvane_free), *count to their number. Returns 0 when
    there is none, 1 when there are, as morvane-check's status; -1 (count 0) if memory ran out. */
-int morvane_check(const unsigned char *listing, size_t listing_length, morvane_finding **findings,
+MORVANE_API int morvane_check(const unsigned char *listing, size_t listing_length, morvane_finding **findings,
                   size_t *count);
 
 /* Renumbers a listing held in memory as morvane-renum --start start --step step --from from
@@ -49,7 +58,7 @@ int morvane_check(const unsigned char *listing, size_t listing_length, morvane_f
    nothing (length 0) if it was refused; result->message the findings as morvane-renum prints them,
    one a line, with name as the path. Returns result->status: 0 renumbered, 1 refused, 2 if a
    number is out of range (start and from 0-65535, step 1-65535). */
-int morvane_renumber(const unsigned char *listing, size_t listing_length, const char *name,
+MORVANE_API int morvane_renumber(const unsigned char *listing, size_t listing_length, const char *name,
                      unsigned start, unsigned step, unsigned from, unsigned char **renumbered,
                      size_t *renumbered_length, morvane_result *result);
 
@@ -82,13 +91,13 @@ typedef struct morvane_item {
    to an array from malloc (free it with morvane_free) of *count items in the listing's order; items never overlap
    and no item holds a line end or a space outside strings, DATA and remarks. The whole listing is read, also past
    the place where the converter would stop. Returns 0, or -1 (count 0) if memory ran out. */
-int morvane_scan(const unsigned char *listing, size_t listing_length, morvane_item **items, size_t *count);
+MORVANE_API int morvane_scan(const unsigned char *listing, size_t listing_length, morvane_item **items, size_t *count);
 
 /* Frees a buffer that morvane_convert, morvane_list, morvane_check, morvane_renumber or morvane_scan returned. */
-void morvane_free(void *buffer);
+MORVANE_API void morvane_free(void *buffer);
 
 /* The project's version, e.g. "0.7.0". */
-const char *morvane_version(void);
+MORVANE_API const char *morvane_version(void);
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,21 @@ cmake --install "$build" --prefix "$work/prefix" >/dev/null
 cmake -S examples/embed-cmake -B "$work/cmake" -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
 PKG_CONFIG_PATH=$(dirname "$(find "$work/prefix" -name morvane.pc)")
+# A shared library exports the header's functions and nothing else, under
+# a versioned name.
+shared=$(find "$work/prefix" -name 'libmorvane.so.0' | head -1)
+if [ -n "$shared" ]; then
+    exported=$(nm -D --defined-only "$shared" | awk '{print $3}' | sort)
+    others=$(grep -v '^morvane_' <<<"$exported" || true)
+    if [ -n "$others" ]; then
+        echo "the shared library exports more than morvane_*:"; echo "$others" | head; exit 1
+    fi
+    [ "$(wc -l <<<"$exported")" = "$(grep -c '^MORVANE_API' include/morvane.h)" ] ||
+        { echo "the shared library does not export each function of include/morvane.h"; exit 1; }
+    readelf -d "$shared" | grep -q 'SONAME.*\[libmorvane\.so\.0\]' ||
+        { echo "the shared library's soname is not libmorvane.so.0"; exit 1; }
+    echo "the shared library exports the $(wc -l <<<"$exported") functions of include/morvane.h alone, as libmorvane.so.0"
+fi
 # A shared library is found where it was installed.
 LD_LIBRARY_PATH=$(dirname "$PKG_CONFIG_PATH")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
 export PKG_CONFIG_PATH LD_LIBRARY_PATH

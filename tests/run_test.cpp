@@ -85,6 +85,58 @@ TEST(SameFile, ListingOnStandardInputRefusedAsImage) {
     EXPECT_EQ(read_file(dir.path("listing.bas")), LISTING);
 }
 
+// "-" is standard input or output, as for the other programs; "./-" a file so named.
+TEST(SameFile, DashIsAStandardStreamAndDotSlashDashAFile) {
+    TempDir dir;
+    write_file(dir.path("listing.bas"), LISTING);
+    const std::string image =
+        image_of({"FF FF 0A 00 95 20 22 48 49 22 00", "FF FF 14 00 88 20 31 30 00"});
+    RunResult run = run_morvane({"-", "-"}, dir.path("listing.bas"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(hex(run.output), hex(image));
+    RunSetup in_folder;
+    in_folder.directory = dir.path("");
+    write_file(dir.path("-"), LISTING);
+    run = run_program(MORVANE_BINARY, {"./-", "out.img"}, in_folder);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(hex(read_file(dir.path("out.img"))), hex(image));
+    write_file(dir.path("-"), std::string(image));
+    in_folder.stdin_path = dir.path("-");
+    run = run_program(MORVANE_BINARY, {"-", "x.img"}, in_folder);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Input file is a program image -\n");
+    EXPECT_FALSE(file_exists(dir.path("x.img")));
+}
+
+// --help, -h and --version, alone, answer on standard output with status 0;
+// with anything else they are no option, and morvane's fixed usage stays.
+TEST(Conventions, HelpAndVersionOfEveryProgram) {
+    const struct {
+        const char *binary, *name;
+    } programs[] = {{MORVANE_BINARY, "morvane"},
+                    {MORVANE_LIST_BINARY, "morvane-list"},
+                    {MORVANE_CHECK_BINARY, "morvane-check"},
+                    {MORVANE_RENUM_BINARY, "morvane-renum"}};
+    for (const auto &program : programs) {
+        for (const char *help : {"--help", "-h"}) {
+            RunResult run = run_program(program.binary, {help});
+            EXPECT_EQ(run.status, 0) << program.name << " " << help;
+            EXPECT_EQ(run.errors, "");
+            EXPECT_EQ(run.output.rfind(std::string("usage: ") + program.name + " ", 0), 0u)
+                << run.output;
+            EXPECT_NE(run.output.find("--version"), std::string::npos);
+        }
+        RunResult run = run_program(program.binary, {"--version"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.errors, "");
+        EXPECT_EQ(run.output, std::string(program.name) + " " MORVANE_PROJECT_VERSION "\n");
+    }
+    RunResult run = run_morvane({"--help", "x", "y"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "morvane version 0.5 : usage\n  morvane infile outfile\n");
+}
+
 TEST(ListingThroughPipe, Converts) {
     TempDir dir;
     write_file(dir.path("listing.bas"), LISTING);

@@ -15,6 +15,21 @@ void check_arguments_or_exit(int argument_count) {
     std::exit(1);
 }
 
+constexpr morvane::ProgramText PROGRAM{
+    "morvane",
+    "usage: morvane LISTING IMAGE\n"
+    "Converts a BASIC listing into a tokenized program image.\n"
+    "  LISTING      the listing to read; - for standard input\n"
+    "  IMAGE        the image to write; - for standard output\n"
+    "  -h, --help   print this help\n"
+    "  --version    print the version\n"
+    "Status: 0 converted, 1 failed (a partial image is left behind).\n"};
+
+// "-" names standard input or standard output; "./-" a file so named.
+bool is_standard_stream(const char *path) {
+    return path[0] == '-' && path[1] == '\0';
+}
+
 // The run's blocks, a few hundred KiB: static, so that starting the
 // program needs no allocation.
 morvane::Converter converter;
@@ -24,12 +39,19 @@ morvane::Converter converter;
 int main(int argc, char **argv) {
     using namespace morvane;
     open_standard_streams();
+    answer_help_or_version(argc, argv, PROGRAM);
     check_arguments_or_exit(argc - 1);
     refuse_same_pipe_or_exit(argv[1], argv[2]);
     RunFiles files;
-    open_input_or_exit(files, argv[1]);
+    if (is_standard_stream(argv[1]))
+        use_standard_input(files, argv[1]);
+    else
+        open_input_or_exit(files, argv[1]);
     refuse_image_as_listing_or_exit(files); // before the output, typically the listing, is opened
-    open_output_or_exit(files, argv[2]);
+    if (is_standard_stream(argv[2]))
+        use_standard_output_or_exit(files, argv[2]);
+    else
+        open_output_or_exit(files, argv[2]);
     Outcome outcome = convert(converter, input_source(files), output_sink(files));
     return finish_run(files, outcome);
 }

@@ -6,6 +6,7 @@
 
 #include "core/check/check_listing.h"
 #include "core/io/run_messages.h"
+#include "programs/run_files.h"
 #include "programs/whole_file.h"
 
 namespace {
@@ -17,6 +18,17 @@ struct Options {
     bool silenced[FINDING_KIND_COUNT]; // by kind, each kind of the name turned off
     int first_file;                    // argv index
 };
+
+constexpr morvane::ProgramText PROGRAM{
+    "morvane-check",
+    "usage: morvane-check [-w NAME]... FILE...\n"
+    "Prints every problem of each listing as PATH:LINE:COLUMN: SEVERITY: MESSAGE [NAME].\n"
+    "  FILE         a listing to check; - for standard input\n"
+    "  -w NAME      turn the warning NAME off (errors cannot be)\n"
+    "  --           the arguments after it are files\n"
+    "  -h, --help   print this help\n"
+    "  --version    print the version\n"
+    "Status: 0 nothing found, 1 findings, 2 a file unreadable or a usage error.\n"};
 
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
     if (problem != nullptr) std::fprintf(stderr, "morvane-check: %s%s\n", problem, name);
@@ -74,6 +86,7 @@ void print_finding(void *context, const morvane::Finding &finding) {
 } // namespace
 
 int main(int argc, char **argv) {
+    morvane::answer_help_or_version(argc, argv, PROGRAM);
     Options options = read_options_or_exit(argc, argv);
     bool found = false, unreadable = false;
     for (int at = options.first_file; at < argc; at++) {

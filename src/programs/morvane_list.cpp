@@ -17,6 +17,16 @@ void check_arguments_or_exit(int argument_count) {
     std::exit(1);
 }
 
+constexpr morvane::ProgramText PROGRAM{
+    "morvane-list",
+    "usage: morvane-list IMAGE LISTING\n"
+    "Lists a tokenized program image as a BASIC listing that converts back into it.\n"
+    "  IMAGE        the image to read; - for standard input\n"
+    "  LISTING      the listing to write; - for standard output\n"
+    "  -h, --help   print this help\n"
+    "  --version    print the version\n"
+    "Status: 0 listed, 1 failed, 2 listed but a line does not convert back.\n"};
+
 // "-" names standard input or standard output.
 bool is_standard_stream(const char *path) {
     return path[0] == '-' && path[1] == '\0';
@@ -37,6 +47,7 @@ morvane::Lister lister;
 int main(int argc, char **argv) {
     using namespace morvane;
     open_standard_streams();
+    answer_help_or_version(argc, argv, PROGRAM);
     check_arguments_or_exit(argc - 1);
     refuse_same_pipe_or_exit(argv[1], argv[2]);
     RunFiles files;

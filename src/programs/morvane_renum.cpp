@@ -21,6 +21,20 @@ struct Arguments {
     const char *output;
 };
 
+constexpr ProgramText PROGRAM{
+    "morvane-renum",
+    "usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n"
+    "Puts a listing's lines in the machine's order and numbers them anew, rewriting every\n"
+    "line number and label their statements name.\n"
+    "  LISTING      the listing to read; - for standard input\n"
+    "  OUTPUT       the listing to write, which may be LISTING; - for standard output\n"
+    "  --start N    the first new number (default 10)\n"
+    "  --step N     the step between new numbers (default 10)\n"
+    "  --from N     keep the numbers of the lines below N (default 0)\n"
+    "  -h, --help   print this help\n"
+    "  --version    print the version\n"
+    "Status: 0 renumbered, 1 refused or a file failed (nothing written), 2 a usage error.\n"};
+
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
     if (problem != nullptr) std::fprintf(stderr, "morvane-renum: %s%s\n", problem, name);
     std::fputs("usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n", stderr);
@@ -151,6 +165,7 @@ void print_write_failure(const OutputFile &output, WriteResult result) {
 
 int main(int argc, char **argv) {
     ClosedStreams closed = open_standard_streams();
+    answer_help_or_version(argc, argv, PROGRAM);
     Arguments arguments = read_arguments_or_exit(argc, argv);
     refuse_same_pipe_or_exit(arguments.input, arguments.output);
     OutputFile output;

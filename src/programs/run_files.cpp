@@ -249,6 +249,18 @@ void use_standard_output_or_exit(RunFiles &files, const char *name) {
     read_and_write_unbuffered(files.output);
 }
 
+void answer_help_or_version(int argc, char **argv, const ProgramText &program) {
+    if (argc != 2) return;
+    const char *asked = argv[1];
+    if (std::strcmp(asked, "--help") == 0 || std::strcmp(asked, "-h") == 0)
+        std::fputs(program.help, stdout);
+    else if (std::strcmp(asked, "--version") == 0)
+        std::printf("%s %s\n", program.name, MORVANE_FULL_VERSION);
+    else
+        return;
+    std::exit(std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1);
+}
+
 int finish_run(RunFiles &files, const Outcome &outcome) {
     int status = with_outcome_message(
         outcome, files.input_path, files.output_path,

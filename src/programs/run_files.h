@@ -64,6 +64,15 @@ Sink output_sink(RunFiles &files);
 // exit status, 1 also if the output did not reach its file whole.
 int finish_run(RunFiles &files, const Outcome &outcome);
 
+// What a program says of itself: with --help or -h alone, its usage and
+// options on standard output; with --version alone, its name and the
+// project's version. Either ends the process with status 0.
+struct ProgramText {
+    const char *name;
+    const char *help;
+};
+void answer_help_or_version(int argc, char **argv, const ProgramText &program);
+
 // Prints one line on standard error: the format with its arguments.
 template <typename... Arguments> void print_line(const char *format, Arguments... arguments) {
     std::fprintf(stderr, format, arguments...);
