@@ -9,7 +9,7 @@
 /* The library's functions, the only symbols a shared build of it exports. */
 #if defined(_WIN32) && defined(MORVANE_SHARED_BUILD)
 #define MORVANE_API __declspec(dllexport)
-#elif defined(__GNUC__)
+#elif defined(__GNUC__) && !defined(_WIN32)
 #define MORVANE_API __attribute__((visibility("default")))
 #else
 #define MORVANE_API
