@@ -23,7 +23,9 @@ typedef struct morvane_result {
     int status; /* the command line's exit status for the same input (0 complete, 1 failed; 2 from
                    the lister) */
     char message[512]; /* what the command line writes on standard error, without the last line
-                          feed, cut to 511 bytes; "" if nothing */
+                          feed; "" if nothing. Errors come first, then warnings, each line whole:
+                          lines that do not fit in 511 bytes are left out, and a last line says
+                          how many were */
 } morvane_result;
 
 /* Converts a listing held in memory. *image is set to a buffer from malloc holding exactly the
@@ -62,6 +64,22 @@ MORVANE_API int morvane_renumber(const unsigned char *listing, size_t listing_le
                      unsigned start, unsigned step, unsigned from, unsigned char **renumbered,
                      size_t *renumbered_length, morvane_result *result);
 
+/* Renumbers as morvane_renumber does, and hands over its findings as records, as morvane_check
+   does: *findings is set to an array from malloc (free it with morvane_free) of *count findings in
+   file order. Returns the status as morvane_renumber does, or -1 (count 0) if memory ran out. */
+MORVANE_API int morvane_renumber_findings(const unsigned char *listing, size_t listing_length,
+                                          unsigned start, unsigned step, unsigned from,
+                                          unsigned char **renumbered, size_t *renumbered_length,
+                                          morvane_finding **findings, size_t *count);
+/* Lists as morvane_list does, and hands over what its message says as records: each line that
+   does not convert back (status 2) as the warning "not-read-back", whose line is the program
+   line's number and whose column is the byte of its body from 1; an image that cannot be listed
+   (status 1) as the error "image", with line and column 0. Returns the status as morvane_list
+   does, or -1 (count 0) if memory ran out. */
+MORVANE_API int morvane_list_findings(const unsigned char *image, size_t image_length,
+                                      const char *name, unsigned char **listing,
+                                      size_t *listing_length, morvane_finding **findings,
+                                      size_t *count);
 /* What a stretch of a listing is, as the converter reads it. */
 typedef enum morvane_item_kind {
     MORVANE_ITEM_LINE_NUMBER = 1, /* the decimal number that starts a line; value: the number as written (not cut to 16 bits) */
@@ -93,7 +111,8 @@ typedef struct morvane_item {
    the place where the converter would stop. Returns 0, or -1 (count 0) if memory ran out. */
 MORVANE_API int morvane_scan(const unsigned char *listing, size_t listing_length, morvane_item **items, size_t *count);
 
-/* Frees a buffer that morvane_convert, morvane_list, morvane_check, morvane_renumber or morvane_scan returned. */
+/* Frees a buffer that any of these functions returned. A NULL listing or image of length 0 is an
+   empty one everywhere. */
 MORVANE_API void morvane_free(void *buffer);
 
 /* The project's version, e.g. "0.7.0". */

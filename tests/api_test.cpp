@@ -85,6 +85,99 @@ TEST(Library, GivesWhatTheCommandLineGives) {
     EXPECT_STREQ(morvane_version(), MORVANE_PROJECT_VERSION);
 }
 
+std::string first_line(const std::string &message) {
+    return message.substr(0, message.find('\n'));
+}
+
+// A message holds its errors whatever stands before them, and records hold
+// every finding: the renumbering's and the lister's, as the checker's do.
+TEST(Library, MessagesLeadWithTheirErrorsAndRecordsHoldEveryFinding) {
+    std::string replaced;
+    for (int i = 0; i < 10; i++)
+        replaced += "10 PRINT " + std::to_string(i) + "\n";
+    const std::string refused = replaced + "20 GOTO @nowhere\n";
+    unsigned char *output = nullptr;
+    size_t length = 0, count = 0;
+    morvane_result result{};
+    EXPECT_EQ(morvane_renumber(reinterpret_cast<const unsigned char *>(refused.data()),
+                               refused.size(), "L", 10, 10, 0, &output, &length, &result),
+              1);
+    EXPECT_EQ(first_line(result.message),
+              "L:11:9: error: label @nowhere is not defined; no line is labelled so "
+              "[unknown-label]");
+    EXPECT_NE(std::string(result.message).find("more lines left out of this message)"),
+              std::string::npos)
+        << result.message;
+    morvane_free(output);
+    morvane_finding *findings = nullptr;
+    EXPECT_EQ(morvane_renumber_findings(reinterpret_cast<const unsigned char *>(refused.data()),
+                                        refused.size(), 10, 10, 0, &output, &length, &findings,
+                                        &count),
+              1);
+    ASSERT_EQ(count, 10u) << "nine replaced lines and the unknown label";
+    EXPECT_STREQ(findings[9].name, "unknown-label");
+    EXPECT_EQ(findings[9].error, 1);
+    EXPECT_EQ(length, 0u);
+    morvane_free(findings);
+    morvane_free(output);
+
+    std::vector<std::string> records;
+    for (int i = 1; i <= 11; i++)
+        records.push_back("FF FF " + hex(std::string(1, static_cast<char>(i))) + " 00 " +
+                          std::string(i % 2 ? "22 8F 22" : "80 80") + " 00");
+    std::string cut = image_of(records).substr(0, 16 + 11 * 8 + 5);
+    EXPECT_EQ(morvane_list(reinterpret_cast<const unsigned char *>(cut.data()), cut.size(), "I",
+                           &output, &length, &result),
+              1);
+    EXPECT_EQ(first_line(result.message).rfind("Broken program image I at byte ", 0), 0u)
+        << result.message;
+    morvane_free(output);
+    EXPECT_EQ(morvane_list_findings(reinterpret_cast<const unsigned char *>(cut.data()), cut.size(),
+                                    "I", &output, &length, &findings, &count),
+              1);
+    ASSERT_GT(count, 0u);
+    EXPECT_STREQ(findings[count - 1].name, "image");
+    EXPECT_EQ(std::string(findings[count - 1].message).rfind("Broken program image I", 0), 0u);
+    for (size_t i = 0; i + 1 < count; i++)
+        EXPECT_STREQ(findings[i].name, "not-read-back");
+    morvane_free(findings);
+    morvane_free(output);
+
+    const std::string long_label =
+        "@" + std::string(300, 'a') + "\nPRINT\n10 GOTO @" + std::string(300, 'a') + "\n";
+    morvane_renumber(reinterpret_cast<const unsigned char *>(long_label.data()), long_label.size(),
+                     "L", 10, 10, 0, &output, &length, &result);
+    EXPECT_EQ(first_line(result.message),
+              "L:1:1: error: label @" + std::string(40, 'a') +
+                  "... is 300 bytes long; a label takes at most 40; shorten it [long-label]");
+    morvane_free(output);
+}
+
+// NULL with length 0 is an empty input to every function, as "" is.
+TEST(Library, NullWithLengthZeroIsEmpty) {
+    unsigned char *output = nullptr;
+    size_t length = 0, count = 0;
+    morvane_result result{};
+    morvane_finding *findings = nullptr;
+    morvane_item *items = nullptr;
+    EXPECT_EQ(morvane_convert(nullptr, 0, "L", &output, &length, &result),
+              run_api(morvane_convert, "", "L").status);
+    EXPECT_EQ(length, run_api(morvane_convert, "", "L").output.size());
+    morvane_free(output);
+    EXPECT_EQ(morvane_list(nullptr, 0, "I", &output, &length, &result),
+              run_api(morvane_list, "", "I").status);
+    EXPECT_STREQ(result.message, run_api(morvane_list, "", "I").message.c_str());
+    morvane_free(output);
+    EXPECT_EQ(morvane_check(nullptr, 0, &findings, &count), 0);
+    morvane_free(findings);
+    EXPECT_EQ(morvane_renumber(nullptr, 0, "L", 10, 10, 0, &output, &length, &result), 0);
+    EXPECT_EQ(length, 0u);
+    morvane_free(output);
+    EXPECT_EQ(morvane_scan(nullptr, 0, &items, &count), 0);
+    EXPECT_EQ(count, 0u);
+    morvane_free(items);
+}
+
 TEST(Library, ThreadsConvertAndListAtOnce) {
     std::vector<std::string> inputs = listings();
     std::vector<ApiRun> alone;

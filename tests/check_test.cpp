@@ -80,6 +80,10 @@ const CheckCase CASES[] = {
     {"KeywordInName", "10 SCORE=0\n",
      "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
      "put spaces around the keyword [keyword-in-name]\n"},
+    {"ProgramImageIsNoListing",
+     std::string(10, '\xD3') + std::string("mrv\0\0\0\xFF\xFF\x0A\0\x91\0\0", 13),
+     "F:1:1: error: this is a program image, not a listing; list it with morvane-list first "
+     "[image]\n"},
     // REM and DATA swallow what follows them, after however many letters.
     {"RemInsideANameAfterOneLetter", "10 PREMIUM=5:PRINT \"HI\"\n30 XREM=1\n",
      "F:1:4: warning: PREMIUM is read as P REM, and the rest of the line is a remark: REM stands "

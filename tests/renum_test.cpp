@@ -95,6 +95,13 @@ const RenumCase CASES[] = {
      "100 PRINT\n110 ON ERROR GOTO 0:GOTO 100\n",
      "",
      {"--start", "100"}},
+    {"LabelLongerThanMessagesHoldIsRefused",
+     "@" + std::string(41, 'a') + "\nPRINT\n10 GOTO @" + std::string(41, 'a') + "\n",
+     "",
+     "F:1:1: error: label @" + std::string(40, 'a') +
+         "... is 41 bytes long; a label takes at most 40; shorten it [long-label]\n"
+         "F:3:9: error: label @" + std::string(40, 'a') +
+         "... is 41 bytes long; a label takes at most 40; shorten it [long-label]\n"},
     {"ComputedTargetsStay",
      "10 GOTO A*10:GOSUB 10+X\n",
      "20 GOTO A*10:GOSUB 10+X\n",

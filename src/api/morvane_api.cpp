@@ -7,16 +7,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/basic/image_format.h"
 #include "core/check/check_listing.h"
 #include "core/convert/convert_run.h"
-#include "core/basic/image_format.h"
-#include "core/list/list_run.h"
 #include "core/io/memory_sink.h"
-#include "core/renum/renumber_listing.h"
 #include "core/io/run_messages.h"
+#include "core/list/list_run.h"
+#include "core/renum/renumber_listing.h"
 
 namespace morvane {
 namespace {
+
+// NULL with length 0 is an empty input: no byte of it is ever read.
+const unsigned char *bytes_or_empty(const unsigned char *bytes) {
+    static const unsigned char EMPTY[1] = {0};
+    return bytes != nullptr ? bytes : EMPTY;
+}
 
 struct MemorySource {
     const unsigned char *bytes;
@@ -37,13 +43,6 @@ void add_message_line(morvane_result &result, const char *format, auto... argume
     std::size_t used = std::strlen(result.message);
     if (used > 0 && used + 1 < sizeof result.message) result.message[used++] = '\n';
     std::snprintf(result.message + used, sizeof result.message - used, format, arguments...);
-}
-
-void add_line_not_read_back(void *context, std::uint64_t line_number, int body_offset) {
-    with_line_not_read_back_message(
-        line_number, body_offset, [&](const char *format, auto... arguments) {
-            add_message_line(*static_cast<morvane_result *>(context), format, arguments...);
-        });
 }
 
 // Hands the sink's bytes over as the output and fills in the result.
@@ -88,38 +87,98 @@ struct FindingList {
     bool out_of_memory;
 };
 
-void add_finding(void *context, const Finding &finding) {
-    auto &list = *static_cast<FindingList *>(context);
-    if (list.out_of_memory) return;
+// A new record at the list's end, or nullptr once memory has run out.
+morvane_finding *new_record(FindingList &list) {
+    if (list.out_of_memory) return nullptr;
     if (list.count == list.capacity) {
         std::size_t capacity = list.capacity == 0 ? 16 : list.capacity * 2;
         auto *grown = static_cast<morvane_finding *>(
             std::realloc(list.findings, capacity * sizeof(morvane_finding)));
         if (grown == nullptr) {
             list.out_of_memory = true;
-            return;
+            return nullptr;
         }
         list.findings = grown;
         list.capacity = capacity;
     }
     morvane_finding &added = list.findings[list.count++];
-    added.line = finding.start.line;
-    added.column = finding.start.column;
-    added.error = finding.error ? 1 : 0;
-    std::snprintf(added.name, sizeof added.name, "%s", finding.name);
-    std::snprintf(added.message, sizeof added.message, "%s", finding.message);
+    added = {};
+    return &added;
 }
 
-struct FindingLines {
-    morvane_result *result;
-    const char *name;
-};
+void add_finding(void *context, const Finding &finding) {
+    morvane_finding *added = new_record(*static_cast<FindingList *>(context));
+    if (added == nullptr) return;
+    added->line = finding.start.line;
+    added->column = finding.start.column;
+    added->error = finding.error ? 1 : 0;
+    std::snprintf(added->name, sizeof added->name, "%s", finding.name);
+    std::snprintf(added->message, sizeof added->message, "%s", finding.message);
+}
 
-void add_finding_line(void *context, const Finding &finding) {
-    auto &lines = *static_cast<FindingLines *>(context);
-    with_finding_line(lines.name, finding, [&](const char *format, auto... arguments) {
-        add_message_line(*lines.result, format, arguments...);
-    });
+// A line that does not convert back: at the program line's number, its
+// column the byte of its body, from 1.
+void add_line_not_read_back(void *context, std::uint64_t line_number, int body_offset) {
+    morvane_finding *added = new_record(*static_cast<FindingList *>(context));
+    if (added == nullptr) return;
+    added->line = line_number;
+    added->column = static_cast<unsigned long long>(body_offset) + 1;
+    std::snprintf(added->name, sizeof added->name, "not-read-back");
+    with_line_not_read_back_message(
+        line_number, body_offset, [&](const char *format, auto... arguments) {
+            std::snprintf(added->message, sizeof added->message, format, arguments...);
+        });
+}
+
+// Hands the records over, or none (and -1) if memory ran out on the way.
+int hand_over(FindingList &list, morvane_finding **findings, std::size_t *count, int status) {
+    if (list.out_of_memory) {
+        std::free(list.findings);
+        list = {nullptr, 0, 0, true};
+    }
+    *findings = list.findings;
+    *count = list.count;
+    return list.out_of_memory ? -1 : status;
+}
+
+// A message is built from records: errors before warnings, each line whole
+// or not at all, with room kept for a last line that says how many did not
+// fit, so that no error is lost to a cut.
+constexpr std::size_t ROOM_FOR_LEFT_OUT = 48;
+using MessageLine = char[sizeof(morvane_result::message)];
+
+void add_whole_line(morvane_result &result, const char *line, std::size_t &left_out) {
+    std::size_t used = std::strlen(result.message);
+    std::size_t after = used + (used > 0 ? 1 : 0) + std::strlen(line);
+    if (after + ROOM_FOR_LEFT_OUT >= sizeof result.message)
+        left_out++;
+    else
+        add_message_line(result, "%s", line);
+}
+
+// The record's line as the command line prints it: a finding in
+// morvane-check's form, a line not read back as the lister says it.
+void record_line(const morvane_finding &record, const char *name, MessageLine &line) {
+    if (std::strcmp(record.name, "not-read-back") == 0)
+        std::snprintf(line, sizeof line, "%s", record.message);
+    else
+        std::snprintf(line, sizeof line, "%s:%llu:%llu: %s: %s [%s]", name, record.line,
+                      record.column, record.error ? "error" : "warning", record.message,
+                      record.name);
+}
+
+void add_records_to_message(morvane_result &result, const FindingList &list, const char *name) {
+    std::size_t left_out = 0;
+    MessageLine line;
+    for (int error = 1; error >= 0; error--)
+        for (std::size_t i = 0; i < list.count; i++) {
+            if (list.findings[i].error != error) continue;
+            record_line(list.findings[i], name, line);
+            add_whole_line(result, line, left_out);
+        }
+    if (left_out > 0)
+        add_message_line(result, "(%zu more line%s left out of this message)", left_out,
+                         left_out == 1 ? "" : "s");
 }
 
 // Says which of the numbers is out of the range morvane-renum takes; false if none.
@@ -137,6 +196,54 @@ bool say_number_out_of_range(unsigned start, unsigned step, unsigned from, morva
     return false;
 }
 
+// The renumbering behind both of its entries: the output, the findings as
+// records and the result; the message is left to the caller.
+void renumber_into(const unsigned char *listing, std::size_t length, const char *name,
+                   RenumberOptions options, unsigned char **renumbered,
+                   std::size_t *renumbered_length, FindingList &list, morvane_result &result) {
+    listing = bytes_or_empty(listing);
+    *renumbered = nullptr;
+    *renumbered_length = 0;
+    clear(result);
+    MemorySink sink{nullptr, 0, 0, false};
+    RenumberOutcome outcome = RenumberOutcome::REFUSED;
+    if (!say_number_out_of_range(options.start, options.step, options.from, result))
+        outcome =
+            renumber_listing(listing, length, options,
+                             {write_memory, nullptr, &sink, reserve_memory}, {add_finding, &list});
+    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED ||
+        list.out_of_memory)
+        add_message_line(result, "Not enough memory for %s", name);
+    if (outcome != RenumberOutcome::RENUMBERED || list.out_of_memory) {
+        sink.length = 0;
+        if (result.status == 0) result.status = 1;
+    }
+    if (sink.bytes == nullptr) sink.bytes = static_cast<unsigned char *>(std::malloc(1));
+    *renumbered = sink.bytes;
+    *renumbered_length = sink.bytes == nullptr ? 0 : sink.length;
+}
+
+// The listing behind both of the lister's entries: the lines that do not
+// convert back gathered as records, the outcome in the result's message.
+int list_into(const unsigned char *image, std::size_t image_length, const char *name,
+              unsigned char **listing, std::size_t *listing_length, FindingList &list,
+              morvane_result &result) {
+    image = bytes_or_empty(image);
+    *listing = nullptr;
+    *listing_length = 0;
+    clear(result);
+    auto *lister = allocate_or_say<Lister>(name, result);
+    if (lister == nullptr) return result.status;
+    MemorySource source{image, image_length, 0};
+    MemorySink sink{nullptr, 0, 0, false};
+    Outcome outcome = start_listing(*lister, {read_memory, &source});
+    if (outcome.kind == OutcomeKind::COMPLETE)
+        outcome = list_records(*lister, {write_memory, truncate_memory, &sink},
+                               {add_line_not_read_back, &list});
+    std::free(lister);
+    return finish(outcome, name, sink, listing, listing_length, result);
+}
+
 } // namespace
 } // namespace morvane
 
@@ -146,48 +253,43 @@ extern "C" int morvane_renumber(const unsigned char *listing, size_t listing_len
                                 const char *name, unsigned start, unsigned step, unsigned from,
                                 unsigned char **renumbered, size_t *renumbered_length,
                                 morvane_result *result) {
-    *renumbered = nullptr;
-    *renumbered_length = 0;
+    FindingList list{nullptr, 0, 0, false};
+    morvane_result run{};
+    renumber_into(listing, listing_length, name, {start, step, from}, renumbered, renumbered_length,
+                  list, run);
     clear(*result);
-    MemorySink sink{nullptr, 0, 0, false};
-    RenumberOutcome outcome = RenumberOutcome::REFUSED;
-    if (!say_number_out_of_range(start, step, from, *result)) {
-        FindingLines lines{result, name};
-        outcome = renumber_listing(listing, listing_length, {start, step, from},
-                                   {write_memory, nullptr, &sink, reserve_memory},
-                                   {add_finding_line, &lines});
-    }
-    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
-        add_message_line(*result, "Not enough memory for %s", name);
-    if (outcome != RenumberOutcome::RENUMBERED) {
-        sink.length = 0;
-        if (result->status == 0) result->status = 1;
-    }
-    if (sink.bytes == nullptr) sink.bytes = static_cast<unsigned char *>(std::malloc(1));
-    *renumbered = sink.bytes;
-    *renumbered_length = sink.bytes == nullptr ? 0 : sink.length;
+    result->status = run.status;
+    if (run.message[0] != '\0') add_message_line(*result, "%s", run.message);
+    add_records_to_message(*result, list, name);
+    std::free(list.findings);
     return result->status;
+}
+
+extern "C" int morvane_renumber_findings(const unsigned char *listing, size_t listing_length,
+                                         unsigned start, unsigned step, unsigned from,
+                                         unsigned char **renumbered, size_t *renumbered_length,
+                                         morvane_finding **findings, size_t *count) {
+    FindingList list{nullptr, 0, 0, false};
+    morvane_result run{};
+    renumber_into(listing, listing_length, "", {start, step, from}, renumbered, renumbered_length,
+                  list, run);
+    return hand_over(list, findings, count, run.status);
 }
 
 extern "C" int morvane_check(const unsigned char *listing, size_t listing_length,
                              morvane_finding **findings, size_t *count) {
     FindingList list{nullptr, 0, 0, false};
     std::uint64_t found = 0;
-    if (check_listing(listing, listing_length, {add_finding, &list}, found) !=
+    if (check_listing(bytes_or_empty(listing), listing_length, {add_finding, &list}, found) !=
         CheckOutcome::CHECKED)
         list.out_of_memory = true;
-    if (list.out_of_memory) {
-        std::free(list.findings);
-        list = {nullptr, 0, 0, true};
-    }
-    *findings = list.findings;
-    *count = list.count;
-    return list.out_of_memory ? -1 : list.count > 0 ? 1 : 0;
+    return hand_over(list, findings, count, list.count > 0 ? 1 : 0);
 }
 
 extern "C" int morvane_convert(const unsigned char *listing, size_t listing_length,
                                const char *name, unsigned char **image, size_t *image_length,
                                morvane_result *result) {
+    listing = bytes_or_empty(listing);
     *image = nullptr;
     *image_length = 0;
     clear(*result);
@@ -208,19 +310,37 @@ extern "C" int morvane_convert(const unsigned char *listing, size_t listing_leng
 extern "C" int morvane_list(const unsigned char *image, size_t image_length, const char *name,
                             unsigned char **listing, size_t *listing_length,
                             morvane_result *result) {
-    *listing = nullptr;
-    *listing_length = 0;
-    clear(*result);
-    auto *lister = allocate_or_say<Lister>(name, *result);
-    if (lister == nullptr) return result->status;
-    MemorySource source{image, image_length, 0};
-    MemorySink sink{nullptr, 0, 0, false};
-    Outcome outcome = start_listing(*lister, {read_memory, &source});
-    if (outcome.kind == OutcomeKind::COMPLETE)
-        outcome = list_records(*lister, {write_memory, truncate_memory, &sink},
-                               {add_line_not_read_back, result});
-    std::free(lister);
-    return finish(outcome, name, sink, listing, listing_length, *result);
+    FindingList list{nullptr, 0, 0, false};
+    list_into(image, image_length, name, listing, listing_length, list, *result);
+    // The outcome, an error, stands first; the lines not read back after it.
+    std::size_t left_out = 0;
+    MessageLine line;
+    for (std::size_t i = 0; i < list.count; i++) {
+        record_line(list.findings[i], name, line);
+        add_whole_line(*result, line, left_out);
+    }
+    if (left_out > 0)
+        add_message_line(*result, "(%zu more line%s left out of this message)", left_out,
+                         left_out == 1 ? "" : "s");
+    std::free(list.findings);
+    return result->status;
+}
+
+extern "C" int morvane_list_findings(const unsigned char *image, size_t image_length,
+                                     const char *name, unsigned char **listing,
+                                     size_t *listing_length, morvane_finding **findings,
+                                     size_t *count) {
+    FindingList list{nullptr, 0, 0, false};
+    morvane_result run{};
+    int status = list_into(image, image_length, name, listing, listing_length, list, run);
+    if (status == 1) {
+        if (morvane_finding *outcome = new_record(list)) {
+            outcome->error = 1;
+            std::snprintf(outcome->name, sizeof outcome->name, "image");
+            std::snprintf(outcome->message, sizeof outcome->message, "%s", run.message);
+        }
+    }
+    return hand_over(list, findings, count, status);
 }
 
 extern "C" void morvane_free(void *buffer) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "core/basic/image_format.h"
 #include "core/basic/keyword_table.h"
 #include "core/basic/listing_front.h"
 #include "core/basic/scanner.h"
@@ -434,6 +435,12 @@ void start_pass(Check &check, const unsigned char *listing, std::size_t length) 
 }
 
 CheckOutcome run_check(Check &check, const unsigned char *listing, std::size_t length) {
+    // An image is told as such, as the converter refuses it, not read as text.
+    if (starts_like_image(listing, length)) {
+        check.count++;
+        tell_image_as_listing(listing, length, check.sink);
+        return CheckOutcome::CHECKED;
+    }
     start_pass(check, listing, length);
     check.marking = true;
     if (!mark_line_numbers(check)) return CheckOutcome::OUT_OF_MEMORY;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "core/basic/image_format.h"
+
 namespace morvane {
 
 constexpr bool ERROR = true, WARNING = false;
@@ -120,6 +122,9 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "%s, so the reference would lead there; add line %llu, correct the reference, or choose "
      "another --start or --step",
      "a reference to a missing line whose number the new numbers give to a line without one"},
+    {FindingId::LONG_LABEL, "long-label", ERROR, FROM_RENUM,
+     "label @%.*s... is %d bytes long; a label takes at most %d; shorten it",
+     "a label longer than 40 bytes"},
     {FindingId::UNKNOWN_LABEL, "unknown-label", ERROR, FROM_RENUM,
      "label %.*s is not defined; no line is labelled so",
      "a reference to a label that no line defines"},
@@ -139,7 +144,7 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "this line has no number but stands before line %u, which keeps its number as it is below "
      "%u; number it, or renumber from a lower line",
      "a line without a number among the lines kept"},
-    {FindingId::IMAGE, "image", ERROR, FROM_RENUM,
+    {FindingId::IMAGE, "image", ERROR, BOTH,
      "this is a program image, not a listing; list it with morvane-list first",
      "a program image given as the listing"},
 };
@@ -199,6 +204,15 @@ std::size_t tell_findings(LineFindings &findings, EditorCursor &cursor, FindingS
 void free_findings(LineFindings &findings) {
     std::free(findings.pending);
     findings = {};
+}
+
+void tell_image_as_listing(const unsigned char *listing, std::size_t length, FindingSink sink) {
+    Finding finding{};
+    set_finding(finding, FindingId::IMAGE);
+    finding.start = {1, 1, 0};
+    EditorPosition end = editor_position_after(listing, length, 0, {1, 1}, LEAD_IN_LENGTH);
+    finding.end = {end.line, end.column, LEAD_IN_LENGTH};
+    sink.found(sink.context, finding);
 }
 
 } // namespace morvane

@@ -48,6 +48,7 @@ enum class FindingId : std::uint8_t {
     LONG_WITH_NEW_NUMBERS,
     RETARGETED_REFERENCE,
     RETARGETED_REFERENCE_UNNUMBERED,
+    LONG_LABEL,
     UNKNOWN_LABEL,
     DUPLICATE_LABEL,
     LABEL_WITHOUT_LINE,
@@ -56,6 +57,9 @@ enum class FindingId : std::uint8_t {
     UNNUMBERED_LINE_KEPT,
     IMAGE,
 };
+
+// The longest label the renumbering takes: its messages have room for it.
+constexpr int LONGEST_LABEL = 40;
 
 // The programs that tell a kind.
 constexpr unsigned FROM_CHECK = 1, FROM_RENUM = 2;
@@ -125,6 +129,10 @@ struct FindingSink {
     void (*found)(void *context, const Finding &finding);
     void *context;
 };
+
+// Tells that the listing is a program image (its first bytes are the
+// image's lead-in), at the lead-in: the two file names were swapped.
+void tell_image_as_listing(const unsigned char *listing, std::size_t length, FindingSink sink);
 
 // Findings about one line, gathered until it is done, then told in file
 // order with their places: a line's findings are few, but nothing bounds

@@ -225,6 +225,12 @@ void add_at_item(Renumber &renumber, const Item &item, FindingId id, auto... arg
            arguments...);
 }
 
+// A label longer than any message has room for, where it is defined or named.
+void tell_long_label(Renumber &renumber, std::size_t at, std::size_t end, const char *name,
+                     int length) {
+    add_at(renumber, at, end, FindingId::LONG_LABEL, LONGEST_LABEL, name, length, LONGEST_LABEL);
+}
+
 // A reference to a missing line whose number the new numbers give to a line.
 void tell_retargeted(Renumber &renumber, const Item &item, std::uint32_t taker) {
     auto missing = static_cast<unsigned long long>(item.value);
@@ -255,6 +261,13 @@ void plan_line(Renumber &renumber, const RenumLine &line, Placed placed) {
         const Item &item = renumber.items[i];
         if (!names_a_target(item)) continue;
         told++;
+        if (item.kind == ItemKind::LABEL && item.end - item.start - 1 > LONGEST_LABEL) {
+            tell_long_label(renumber, text_origin(text, item.start),
+                            text_end_offset(text, item.end - 1),
+                            reinterpret_cast<const char *>(text.text) + item.start + 1,
+                            item.end - item.start - 1);
+            continue;
+        }
         Target target = target_of(renumber, i);
         if (target.kind == Target::COMPUTED)
             add_at_item(renumber, item, FindingId::COMPUTED_TARGET);
@@ -349,6 +362,7 @@ void tell_label(Renumber &renumber, Telling &telling, const RenumLine &line) {
     std::size_t at = text_origin(text, line.label.start), end = label.name + label.name_length;
     const char *name = reinterpret_cast<const char *>(renumber.listing + label.name);
     auto length = static_cast<int>(label.name_length);
+    if (length > LONGEST_LABEL) return tell_long_label(renumber, at, end, name, length);
     if (label.duplicate)
         add_at(renumber, at, end, FindingId::DUPLICATE_LABEL, length, name,
                static_cast<unsigned long long>(label.first_editor_line));
@@ -522,17 +536,6 @@ const char *line_end_of(const unsigned char *listing, std::size_t end) {
     return feed != nullptr && feed > listing && feed[-1] == '\r' ? "\r\n" : "\n";
 }
 
-RenumberOutcome refuse_image(const unsigned char *listing, std::size_t length,
-                             FindingSink findings) {
-    Finding finding{};
-    set_finding(finding, FindingId::IMAGE);
-    finding.start = {1, 1, 0};
-    EditorPosition end = editor_position_after(listing, length, 0, {1, 1}, LEAD_IN_LENGTH);
-    finding.end = {end.line, end.column, LEAD_IN_LENGTH};
-    findings.found(findings.context, finding);
-    return RenumberOutcome::REFUSED;
-}
-
 RenumberOutcome renumber_taken(Renumber &renumber, FindingSink findings) {
     if (!take_lines(renumber) || !sort_labels(renumber)) return RenumberOutcome::OUT_OF_MEMORY;
     number_lines(renumber);
@@ -562,7 +565,10 @@ void start_renumber(Renumber &renumber, const unsigned char *listing, std::size_
 
 RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t length,
                                  const RenumberOptions &options, Sink out, FindingSink findings) {
-    if (starts_like_image(listing, length)) return refuse_image(listing, length, findings);
+    if (starts_like_image(listing, length)) {
+        tell_image_as_listing(listing, length, findings);
+        return RenumberOutcome::REFUSED;
+    }
     // Far too large for a thread's stack.
     void *room = std::malloc(sizeof(Renumber));
     auto *numbers = static_cast<NumberTables *>(std::calloc(1, sizeof(NumberTables)));
