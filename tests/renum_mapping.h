@@ -103,11 +103,14 @@ class BodyMapper {
                 at--;
         };
         back_over_spaces();
-        if (at < 4 || static_cast<unsigned char>(body_[at - 1]) != OR) return false;
-        std::string err = body_.substr(at - 4, 3);
+        if (at < 1 || static_cast<unsigned char>(body_[at - 1]) != OR) return false;
+        at--;
+        back_over_spaces();
+        if (at < 3) return false;
+        std::string err = body_.substr(at - 3, 3);
         for (char &c : err)
             c = static_cast<char>(c & ~0x20);
-        at -= 4;
+        at -= 3;
         if (err != "ERR") return false;
         back_over_spaces();
         return at > 0 && static_cast<unsigned char>(body_[at - 1]) == ON;

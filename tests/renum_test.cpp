@@ -102,6 +102,21 @@ const RenumCase CASES[] = {
          "... is 41 bytes long; a label takes at most 40; shorten it [long-label]\n"
          "F:3:9: error: label @" + std::string(40, 'a') +
          "... is 41 bytes long; a label takes at most 40; shorten it [long-label]\n"},
+    {"EveryOperatorStartsAComputedTarget",
+     "10 RESTORE 5-X:RUN 2/X:GOTO 2^X\n",
+     "10 RESTORE 5-X:RUN 2/X:GOTO 2^X\n",
+     "F:1:12: warning: the line this jumps to is computed, which renumbering cannot follow; "
+     "check it by hand [computed-target]\n"
+     "F:1:20: warning: the line this jumps to is computed, which renumbering cannot follow; "
+     "check it by hand [computed-target]\n"
+     "F:1:29: warning: the line this jumps to is computed, which renumbering cannot follow; "
+     "check it by hand [computed-target]\n"},
+    {"MissingTargetALineWithoutANumberAtTheStartWouldTake",
+     "A\n20 GOTO 10\n",
+     "",
+     "F:2:9: error: line 10 does not exist, and the new numbers give its number to a line "
+     "without a number at the listing's start, so the reference would lead there; add line 10, "
+     "correct the reference, or choose another --start or --step [retargeted-reference]\n"},
     {"ComputedTargetsStay",
      "10 GOTO A*10:GOSUB 10+X\n",
      "20 GOTO A*10:GOSUB 10+X\n",

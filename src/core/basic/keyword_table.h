@@ -71,6 +71,8 @@ constexpr std::int32_t TOKEN_GOTO = token_named("GOTO"), TOKEN_GOSUB = token_nam
                        TOKEN_THEN = token_named("THEN"), TOKEN_RESTORE = token_named("RESTORE"),
                        TOKEN_RUN = token_named("RUN"), TOKEN_LIST = token_named("LIST"),
                        TOKEN_LLIST = token_named("LLIST"), TOKEN_DELETE = token_named("DELETE");
+// ON ERROR, which the tokenizer reads as ON, the name ERR and OR.
+constexpr std::int32_t TOKEN_ON = token_named("ON"), TOKEN_OR = token_named("OR");
 // The sign of a range after LIST, LLIST and DELETE (10-50).
 constexpr std::int32_t TOKEN_MINUS = token_named("-");
 

@@ -324,9 +324,8 @@ bool is_on_error(const unsigned char *text, const Item *items, int index) {
     bool named_err = err.kind == ItemKind::NAME && err.end - err.start == 3 &&
                      (text[err.start] | 0x20) == 'e' && (text[err.start + 1] | 0x20) == 'r' &&
                      (text[err.start + 2] | 0x20) == 'r';
-    return on.kind == ItemKind::KEYWORD && on.token == token_named("ON") && named_err &&
-           keyword_or.kind == ItemKind::KEYWORD && keyword_or.token == token_named("OR") &&
-           keyword_or.start == err.end;
+    return on.kind == ItemKind::KEYWORD && on.token == TOKEN_ON && named_err &&
+           keyword_or.kind == ItemKind::KEYWORD && keyword_or.token == TOKEN_OR;
 }
 
 bool turns_error_trapping_off(const unsigned char *text, const Item *items, int index) {

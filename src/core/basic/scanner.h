@@ -75,7 +75,8 @@ std::uint32_t wrapped_line_number(const unsigned char *text, const Item &number,
 bool is_jump_token(std::int32_t token);
 
 // True if the keyword at items[index] is the OR of ON ERROR, which the
-// tokenizer reads as ON, the name ERR and the keyword OR.
+// tokenizer reads as ON, the name ERR and the keyword OR (the machine reads
+// past spaces between them).
 bool is_on_error(const unsigned char *text, const Item *items, int index);
 
 // True if the reference at items[index] is the 0 of ON ERROR GOTO 0, which

@@ -137,7 +137,7 @@ inline void set_new_number(Renumber &renumber, std::uint32_t number, std::uint32
 }
 // The line a new number goes to: its old number, or TAKEN_BY_UNNUMBERED
 // with the number of the numbered line before it (NO_NUMBER_BEFORE if none).
-constexpr std::uint32_t TAKEN_BY_UNNUMBERED = 0x80000000, NO_NUMBER_BEFORE = 0x7FFFFFFF;
+constexpr std::uint32_t TAKEN_BY_UNNUMBERED = 0x80000000, NO_NUMBER_BEFORE = NUMBER_COUNT;
 inline std::uint32_t taker_of(const Renumber &renumber, std::uint32_t new_number) {
     return renumber.numbers->taker[new_number] - 1;
 }
