@@ -80,6 +80,9 @@ const CheckCase CASES[] = {
     {"KeywordInName", "10 SCORE=0\n",
      "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
      "put spaces around the keyword [keyword-in-name]\n"},
+    {"LinesAfterTheEndMarkEndedByLoneCarriageReturns", "10 A\n\x1A\r\nX\rY\n",
+     "F:2:1: warning: the end mark 0x1A has 3 lines after it, which the converter never reads "
+     "[end-mark]\n"},
     {"ProgramImageIsNoListing",
      std::string(10, '\xD3') + std::string("mrv\0\0\0\xFF\xFF\x0A\0\x91\0\0", 13),
      "F:1:1: error: this is a program image, not a listing; list it with morvane-list first "

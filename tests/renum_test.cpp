@@ -117,6 +117,18 @@ const RenumCase CASES[] = {
      "F:2:9: error: line 10 does not exist, and the new numbers give its number to a line "
      "without a number at the listing's start, so the reference would lead there; add line 10, "
      "correct the reference, or choose another --start or --step [retargeted-reference]\n"},
+    {"RunOfNumbersAbove65535NamedOnce",
+     "70000 A\n70001 B\n70002 C\n",
+     "",
+     "F:1:1: error: line number 70000 is above 65,535, which the machine's line editor does not "
+     "take, and so are the numbers of the 2 lines after it; give them lower numbers "
+     "[line-number-range]\n"},
+    {"NewNumbersAbove65535InARunWithoutNumbers",
+     "A\nB\n10 C\n",
+     "",
+     "F:3:1: error: the new number 65536 is above 65,535; start lower or take a smaller step "
+     "[line-number-range]\n",
+     {"--start", "65530", "--step", "3"}},
     {"ComputedTargetsStay",
      "10 GOTO A*10:GOSUB 10+X\n",
      "20 GOTO A*10:GOSUB 10+X\n",
