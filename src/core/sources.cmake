@@ -24,6 +24,7 @@ set(MORVANE_CORE_SOURCES
   src/core/list/line_number_text.cpp
   src/core/list/list_decode.cpp
   src/core/check/check_listing.cpp
+  src/core/check/label_check.cpp
   src/core/renum/renum_lines.cpp
   src/core/renum/renum_labels.cpp
   src/core/renum/renumber_listing.cpp)

@@ -11,6 +11,7 @@
 #include "core/basic/listing_front.h"
 #include "core/basic/scanner.h"
 #include "core/basic/simd.h"
+#include "core/check/label_check.h"
 #include "core/io/grown.h"
 
 namespace morvane {
@@ -457,10 +458,8 @@ CheckOutcome run_check(Check &check, const unsigned char *listing, std::size_t l
     return check.findings.out_of_memory ? CheckOutcome::OUT_OF_MEMORY : CheckOutcome::CHECKED;
 }
 
-} // namespace
-
-CheckOutcome check_listing(const unsigned char *listing, std::size_t length, FindingSink sink,
-                           std::uint64_t &count) {
+CheckOutcome check_text(const unsigned char *listing, std::size_t length, FindingSink sink,
+                        std::uint64_t &count) {
     // Too large for a thread's stack alongside its caller's.
     auto *check = static_cast<Check *>(std::malloc(sizeof(Check)));
     count = 0;
@@ -473,6 +472,25 @@ CheckOutcome check_listing(const unsigned char *listing, std::size_t length, Fin
     check->~Check();
     std::free(check);
     return outcome;
+}
+
+bool check_text_alone(const unsigned char *listing, std::size_t length, FindingSink sink) {
+    std::uint64_t count = 0;
+    return check_text(listing, length, sink, count) == CheckOutcome::CHECKED;
+}
+
+} // namespace
+
+CheckOutcome check_listing(const unsigned char *listing, std::size_t length, FindingSink sink,
+                           std::uint64_t &count) {
+    count = 0;
+    // A listing written with labels is checked as the renumbering reads it.
+    std::size_t label =
+        starts_like_image(listing, length) ? NO_LABELS : first_label(listing, length);
+    if (label == NO_LABELS) return check_text(listing, length, sink, count);
+    return check_labelled_listing(listing, length, label, check_text_alone, sink, count)
+               ? CheckOutcome::CHECKED
+               : CheckOutcome::OUT_OF_MEMORY;
 }
 
 } // namespace morvane

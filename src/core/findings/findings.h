@@ -35,6 +35,7 @@ enum class FindingId : std::uint8_t {
     KEYWORD_IN_NAME,
     KEYWORD_IN_NAME_SWALLOWS,
     MISSING_TARGET,
+    LABELS,
     // Renumbering: what it does as the machine's line editor would
     // (warnings) and what it refuses (errors).
     REPLACED_LINE,
