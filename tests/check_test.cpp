@@ -307,9 +307,12 @@ TEST(CheckProperty, ErrorExactlyWhenTheConverterFails) {
         "10",       "20",         " ",          "\n",      "\r\n",       "PRINT",  "\"",
         "\x82\xA0", "\x89\xBF",   "\xE0\x40",   "\x1A",    "\x82",       "A",      "GOTO ",
         "SCORE",    "DATA ",      "REM ",       "\xC7",    "4294967296", "70000 ", ":",
-        "@a",       "ON X GOTO ", "LIST 10-20", "GOSUB 9", "\t"};
+        "@a",       "ON X GOTO ", "LIST 10-20", "GOSUB 9", "\t",
+        // Bytes at the edges of the character set's ranges and the tokens'.
+        "\x81\x7F", "\x81\xFD", "\xE0\x7F", "\xFD\x40", "\xFA", "\xFF", "\xE0\xFD", "\x9F\xFC",
+        "\xA0", "\xDF", "\x80", "\xF9", "ERROR ", "ON ERR OR GOTO 0", "XREM=1"};
     std::mt19937 random(18);
-    for (int i = 0; i < 2000; i++) {
+    for (int i = 0; i < 5000; i++) {
         std::string listing;
         for (unsigned piece = random() % 30; piece > 0; piece--)
             listing += PIECES[random() % std::size(PIECES)];

@@ -337,7 +337,8 @@ extern "C" int morvane_list_findings(const unsigned char *image, size_t image_le
         if (morvane_finding *outcome = new_record(list)) {
             outcome->error = 1;
             std::snprintf(outcome->name, sizeof outcome->name, "image");
-            std::snprintf(outcome->message, sizeof outcome->message, "%s", run.message);
+            constexpr int room = sizeof outcome->message - 1;
+            std::snprintf(outcome->message, sizeof outcome->message, "%.*s", room, run.message);
         }
     }
     return hand_over(list, findings, count, status);
