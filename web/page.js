@@ -14,7 +14,12 @@ const CHECK_AS_TYPED_LIMIT = 2 * 1024 * 1024;
 // through it would take seconds.
 const NATIVE_UNDO_LIMIT = 1024 * 1024;
 const STORAGE_KEY = 'morvane:listing:' + location.pathname;
+// The text an opened file or a renumbering replaced, so that Undo brings it
+// back after a reload too.
+const UNDO_KEY = STORAGE_KEY + ':replaced';
 const STORAGE_LIMIT = 2 * 1024 * 1024;
+// The findings listed at first; the rest come with one more click.
+const FINDINGS_SHOWN = 1000;
 
 // --- Characters ---
 
@@ -161,8 +166,21 @@ const editedSinceOpened = () => !opened || editor.value !== opened.text;
 
 const KEPT_HELP = element('editor-help').textContent;
 
+// Set once another tab of the page has kept its own text: this tab then
+// keeps nothing more, so that neither overwrites the other's unseen.
+let keptByAnotherTab = false;
+
+window.addEventListener('storage', (event) => {
+  if (event.key !== STORAGE_KEY || event.newValue === null || event.newValue === editor.value) return;
+  keptByAnotherTab = true;
+  element('editor-help').textContent = 'Another tab of this page has kept its text: this tab no ' +
+    'longer keeps its own across reloads, so that the other one\'s is not lost. Save this text ' +
+    'to a file, or reload to take the other tab\'s.';
+});
+
 function keepText() {
   const help = element('editor-help');
+  if (keptByAnotherTab) return;
   try {
     // Browsers keep about 5 MB a page; a larger text is not even tried.
     if (editor.value.length > STORAGE_LIMIT) throw new RangeError('too large to keep');
@@ -180,6 +198,9 @@ function keepText() {
 // undo, for text of ordinary size) brings the old text back.
 function replaceText(text) {
   undoStack.push({ text: editor.value, opened });
+  try {
+    if (editor.value.length <= STORAGE_LIMIT && !keptByAnotherTab) localStorage.setItem(UNDO_KEY, editor.value);
+  } catch { /* not kept: Undo still works until the page is closed */ }
   element('undo').disabled = false;
   let replaced = false;
   if (text.length < NATIVE_UNDO_LIMIT && editor.value.length < NATIVE_UNDO_LIMIT) {
@@ -199,14 +220,27 @@ element('undo').addEventListener('click', () => {
   editor.value = last.text;
   opened = last.opened;
   element('undo').disabled = undoStack.length === 0;
+  if (undoStack.length === 0) try { localStorage.removeItem(UNDO_KEY); } catch { /* storage unavailable */ }
   keepText();
   textChanged();
 });
+
+// An image whose lead-in was damaged, or a file with bytes no listing has
+// (a 0x00 among its first bytes): not text to put into the editor unasked.
+function looksLikeDamagedImage(bytes) {
+  const leadIns = bytes.subarray(0, LEAD_IN_LENGTH).filter((b) => b === IMAGE_LEAD_IN).length;
+  return leadIns >= LEAD_IN_LENGTH / 2 || bytes.subarray(0, 256).includes(0);
+}
 
 async function openListing(name, bytes) {
   if (startsLikeImage(bytes)) {
     await listImage(name, bytes);
     element('list-message').scrollIntoView({ block: 'nearest' });
+    return;
+  }
+  if (looksLikeDamagedImage(bytes) && !confirm(`${name} looks like a damaged program image, not ` +
+      'a listing. Put it into the editor anyway? (Undo brings the present text back.)')) {
+    element('summary').textContent = `${name} was not opened: it looks like a damaged program image`;
     return;
   }
   const previous = opened;
@@ -297,16 +331,27 @@ function showFindings(findings) {
     list.replaceChildren(none);
     return;
   }
-  list.replaceChildren(...findings.slice(0, 1000).map((f) => {
-    const item = document.createElement('li');
-    Object.assign(item.dataset, { line: f.line, column: f.column, severity: f.severity, name: f.name });
-    const button = document.createElement('button');
-    button.type = 'button';
-    button.textContent = `${f.line}:${f.column}: ${f.severity}: ${f.message} [${f.name}]`;
-    button.addEventListener('click', () => caretTo(f.line, f.column));
-    item.append(button);
-    return item;
-  }));
+  list.replaceChildren(...findings.slice(0, FINDINGS_SHOWN).map(findingItem));
+  if (findings.length <= FINDINGS_SHOWN) return;
+  const more = document.createElement('li');
+  more.className = 'more';
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.textContent = `Show the other ${findings.length - FINDINGS_SHOWN} findings (${findings.length} in all)`;
+  button.addEventListener('click', () => more.replaceWith(...findings.slice(FINDINGS_SHOWN).map(findingItem)));
+  more.append(button);
+  list.append(more);
+}
+
+function findingItem(f) {
+  const item = document.createElement('li');
+  Object.assign(item.dataset, { line: f.line, column: f.column, severity: f.severity, name: f.name });
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.textContent = `${f.line}:${f.column}: ${f.severity}: ${f.message} [${f.name}]`;
+  button.addEventListener('click', () => caretTo(f.line, f.column));
+  item.append(button);
+  return item;
 }
 
 // The checker's findings for the editor's text; a character the page cannot
@@ -331,6 +376,27 @@ function textChanged() {
   clearTimeout(findingsTimer);
   if (editor.value.length <= CHECK_AS_TYPED_LIMIT) findingsTimer = setTimeout(checkText, 250);
   showCurrentLine();
+  markOutOfDate();
+}
+
+// --- The result belongs to the text it was made from ---
+
+// The text version the shown image was made from, and what its summary said.
+let convertedVersion = null;
+let summaryOfImage = '';
+
+const imageOutOfDate = () => image !== null && convertedVersion !== editor.dataset.version;
+
+// Once the text changes, the summary, the bytes and the download say that
+// they are of the text as it was.
+function markOutOfDate() {
+  const outOfDate = imageOutOfDate();
+  for (const id of ['summary', 'image-hex']) element(id).classList.toggle('out-of-date', outOfDate);
+  if (image !== null) {
+    element('summary').textContent = outOfDate
+      ? `Out of date: the text has changed since this image was made (${summaryOfImage})` : summaryOfImage;
+  }
+  element('image-download').textContent = outOfDate ? 'Convert and download image' : 'Download image';
 }
 
 let keepTimer = 0;
@@ -536,23 +602,34 @@ async function convert() {
   }
   message.textContent = result.status === 0 ? '' : result.message;
   image = result.status === 0 ? describeImage(result.output) : null;
+  convertedVersion = editor.dataset.version;
   currentLine = -2;
   element('image-hex').scrollTop = 0;
   drawHex();
   showCurrentLine();
   if (result.status === 0) {
     offerDownload(link, result.output, name);
-    element('summary').textContent = `${image.records} line${image.records === 1 ? '' : 's'}, ${result.output.length} bytes, ${name}`;
+    summaryOfImage = `${image.records} line${image.records === 1 ? '' : 's'}, ${result.output.length} bytes, ${name}`;
+    element('summary').textContent = summaryOfImage;
   } else {
     withdrawDownload(link);
     element('summary').textContent = `Not converted: ${result.message}`;
   }
+  markOutOfDate();
   // The findings follow the result, so that a large listing's image shows first.
   clearTimeout(findingsTimer);
   findingsTimer = setTimeout(checkText, 0);
 }
 
 element('convert').addEventListener('click', convert);
+// An image of an older text is never downloaded as if it were this one's:
+// the text is converted first, and the new image downloaded.
+element('image-download').addEventListener('click', async (event) => {
+  if (!imageOutOfDate()) return;
+  event.preventDefault();
+  await convert();
+  if (!imageOutOfDate() && element('image-download').hasAttribute('href')) element('image-download').click();
+});
 editor.addEventListener('keydown', (event) => {
   if (event.key === 'Enter' && (event.ctrlKey || event.metaKey)) {
     event.preventDefault();
@@ -638,5 +715,10 @@ document.addEventListener('drop', async (event) => {
 try {
   const kept = localStorage.getItem(STORAGE_KEY);
   if (kept !== null) editor.value = kept;
+  const replaced = localStorage.getItem(UNDO_KEY);
+  if (replaced !== null) {
+    undoStack.push({ text: replaced, opened: null });
+    element('undo').disabled = false;
+  }
 } catch { /* storage unavailable: the page still works */ }
 textChanged();
