@@ -487,6 +487,7 @@ CheckOutcome check_listing(const unsigned char *listing, std::size_t length, Fin
     // A listing written with labels is checked as the renumbering reads it.
     std::size_t label =
         starts_like_image(listing, length) ? NO_LABELS : first_label(listing, length);
+    if (label == LABELS_UNKNOWN) return CheckOutcome::OUT_OF_MEMORY;
     if (label == NO_LABELS) return check_text(listing, length, sink, count);
     return check_labelled_listing(listing, length, label, check_text_alone, sink, count)
                ? CheckOutcome::CHECKED

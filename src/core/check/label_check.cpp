@@ -87,7 +87,7 @@ Finding note_at(const unsigned char *listing, std::size_t length, std::size_t at
 std::size_t first_label(const unsigned char *listing, std::size_t length) {
     if (length == 0 || std::memchr(listing, '@', length) == nullptr) return NO_LABELS;
     auto *reading = static_cast<Reading *>(std::malloc(sizeof(Reading)));
-    if (reading == nullptr) return NO_LABELS;
+    if (reading == nullptr) return LABELS_UNKNOWN;
     new (reading) Reading{};
     start_listing_front(reading->front, listing, length);
     std::size_t found = NO_LABELS;

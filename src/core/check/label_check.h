@@ -12,8 +12,9 @@
 namespace morvane {
 
 // The offset of the listing's first label, as the renumbering reads
-// labels; NO_LABELS if it has none, or if memory ran out looking.
+// labels; NO_LABELS if it has none, LABELS_UNKNOWN if memory ran out looking.
 constexpr std::size_t NO_LABELS = static_cast<std::size_t>(-1);
+constexpr std::size_t LABELS_UNKNOWN = static_cast<std::size_t>(-2);
 std::size_t first_label(const unsigned char *listing, std::size_t length);
 
 // The checker's findings (told by check_text, into the sink it is given)
