@@ -285,6 +285,19 @@ INSTANTIATE_TEST_SUITE_P(Files, SafeWrites, testing::ValuesIn(CASES),
                              return std::string(info.param.name);
                          });
 
+// A pipe named as both input and output would wait for itself for ever.
+TEST(RenumFiles, OnePipeAsInputAndOutputIsRefused) {
+    TempDir dir;
+    write_file(dir.path("g.bas"), OLD);
+    for (const char *input : {"/dev/stdin", "-"}) {
+        std::string command = "cat '" + dir.path("g.bas") +
+                              "' | timeout 10 '" MORVANE_RENUM_BINARY "' " + input +
+                              " /dev/stdin 2>'" + dir.path("errors") + "'";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1) << input;
+        EXPECT_EQ(read_file(dir.path("errors")), "Input and output are the same file /dev/stdin\n");
+    }
+}
+
 // As root, the new file takes the old one's owner and group, where a plain
 // rename would hand the listing to root.
 TEST(RenumFiles, OwnerGroupAndPermissionsAreKept) {
