@@ -97,6 +97,40 @@ Result renumbered(const std::string &input) {
     morvane_free(output);
     return got;
 }
+// The findings as records: each line as the checker's, and -1 with none when
+// memory ran out.
+Result as_records(int status, morvane_finding *findings, size_t count, unsigned char *output,
+                  size_t length) {
+    Result got{status, "",
+               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
+    for (size_t i = 0; i < count; i++)
+        got.output += findings[i].name + std::string(" ") + findings[i].message + "\n";
+    if (status < 0) got.message = count == 0 ? "Not enough memory" : "findings after a failure";
+    morvane_free(findings);
+    morvane_free(output);
+    return got;
+}
+Result renumbered_records(const std::string &input) {
+    unsigned char *output = nullptr;
+    size_t length = 0, count = 0;
+    morvane_finding *findings = nullptr;
+    arm();
+    int status =
+        morvane_renumber_findings(reinterpret_cast<const unsigned char *>(input.data()),
+                                  input.size(), 10, 10, 0, &output, &length, &findings, &count);
+    disarm();
+    return as_records(status, findings, count, output, length);
+}
+Result listed_records(const std::string &input) {
+    unsigned char *output = nullptr;
+    size_t length = 0, count = 0;
+    morvane_finding *findings = nullptr;
+    arm();
+    int status = morvane_list_findings(reinterpret_cast<const unsigned char *>(input.data()),
+                                       input.size(), "I", &output, &length, &findings, &count);
+    disarm();
+    return as_records(status, findings, count, output, length);
+}
 Result checked(const std::string &input) {
     morvane_finding *findings = nullptr;
     size_t count = 0;
@@ -169,6 +203,15 @@ TEST(AllocationFailure, EveryOneIsToldOrChangesNothing) {
         expect_every_failure_told("morvane_check", checked, listing);
         expect_every_failure_told("morvane_renumber", renumbered, listing);
         expect_every_failure_told("morvane_scan", scanned, listing);
+        expect_every_failure_told("morvane_renumber_findings", renumbered_records, listing);
     }
     expect_every_failure_told("morvane_list", listed, image);
+    expect_every_failure_told("morvane_list_findings", listed_records, image);
+    // Lines that do not convert back, each told as a record.
+    std::vector<std::string> records;
+    for (int i = 10; i <= 29; i++)
+        records.push_back("FF FF " + std::to_string(i) + " 00 79 00");
+    std::string unlisted = image_of(records);
+    expect_every_failure_told("morvane_list", listed, unlisted);
+    expect_every_failure_told("morvane_list_findings", listed_records, unlisted);
 }

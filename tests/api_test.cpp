@@ -122,10 +122,33 @@ TEST(Library, MessagesLeadWithTheirErrorsAndRecordsHoldEveryFinding) {
     morvane_free(output);
 
     std::vector<std::string> records;
-    for (int i = 1; i <= 11; i++)
+    for (int i = 1; i <= 20; i++)
         records.push_back("FF FF " + hex(std::string(1, static_cast<char>(i))) + " 00 " +
                           std::string(i % 2 ? "22 8F 22" : "80 80") + " 00");
-    std::string cut = image_of(records).substr(0, 16 + 11 * 8 + 5);
+    std::vector<std::string> unlisted;
+    for (int i = 1; i <= 20; i++) // 0x79 alone lists as a character that converts to another byte
+        unlisted.push_back("FF FF " + hex(std::string(1, static_cast<char>(i))) + " 00 79 00");
+    const std::string not_read_back = image_of(unlisted);
+    EXPECT_EQ(morvane_list(reinterpret_cast<const unsigned char *>(not_read_back.data()),
+                           not_read_back.size(), "I", &output, &length, &result),
+              2);
+    std::string message = result.message;
+    EXPECT_EQ(message.substr(message.rfind('\n') + 1),
+              "(14 more lines left out of this message)")
+        << message;
+    morvane_free(output);
+    EXPECT_EQ(morvane_list_findings(reinterpret_cast<const unsigned char *>(not_read_back.data()),
+                                    not_read_back.size(), "I", &output, &length, &findings,
+                                    &count),
+              2);
+    ASSERT_EQ(count, 20u);
+    EXPECT_STREQ(findings[19].name, "not-read-back");
+    EXPECT_EQ(findings[19].line, 20u);
+    EXPECT_EQ(findings[19].column, 1u);
+    morvane_free(findings);
+    morvane_free(output);
+    std::string whole = image_of(records);
+    std::string cut = whole.substr(0, 16 + 11 * 8 + 5);
     EXPECT_EQ(morvane_list(reinterpret_cast<const unsigned char *>(cut.data()), cut.size(), "I",
                            &output, &length, &result),
               1);

@@ -107,6 +107,12 @@ TEST(SameFile, DashIsAStandardStreamAndDotSlashDashAFile) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "Input file is a program image -\n");
     EXPECT_FALSE(file_exists(dir.path("x.img")));
+    run = run_program(MORVANE_BINARY, {"-x", "x.img"}, in_folder);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Can't open input file -x\n") << "only - alone is a stream";
+    run = run_program(MORVANE_LIST_BINARY, {"-x", "x.bas"}, in_folder);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "Can't open input file -x\n");
 }
 
 // --help, -h and --version, alone, answer on standard output with status 0;

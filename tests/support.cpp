@@ -36,7 +36,9 @@ std::string from_hex(const std::string &text) {
 }
 
 std::string image_header() {
-    return std::string(10, '\xD3') + std::string("mrv\0\0\0", 6);
+    std::string header(10, '\xD3');
+    header.append("mrv\0\0\0", 6);
+    return header;
 }
 
 std::string image_trailer() {

@@ -211,9 +211,10 @@ void renumber_into(const unsigned char *listing, std::size_t length, const char 
         outcome =
             renumber_listing(listing, length, options,
                              {write_memory, nullptr, &sink, reserve_memory}, {add_finding, &list});
-    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED ||
-        list.out_of_memory)
-        add_message_line(result, "Not enough memory for %s", name);
+    // The memory sink refuses a write only for want of memory.
+    if (outcome == RenumberOutcome::OUT_OF_MEMORY || outcome == RenumberOutcome::WRITE_FAILED)
+        list.out_of_memory = true;
+    if (list.out_of_memory) add_message_line(result, "Not enough memory for %s", name);
     if (outcome != RenumberOutcome::RENUMBERED || list.out_of_memory) {
         sink.length = 0;
         if (result.status == 0) result.status = 1;
@@ -233,6 +234,7 @@ int list_into(const unsigned char *image, std::size_t image_length, const char *
     *listing_length = 0;
     clear(result);
     auto *lister = allocate_or_say<Lister>(name, result);
+    list.out_of_memory = lister == nullptr;
     if (lister == nullptr) return result.status;
     MemorySource source{image, image_length, 0};
     MemorySink sink{nullptr, 0, 0, false};
@@ -241,6 +243,7 @@ int list_into(const unsigned char *image, std::size_t image_length, const char *
         outcome = list_records(*lister, {write_memory, truncate_memory, &sink},
                                {add_line_not_read_back, &list});
     std::free(lister);
+    list.out_of_memory = list.out_of_memory || sink.out_of_memory;
     return finish(outcome, name, sink, listing, listing_length, result);
 }
 
@@ -312,6 +315,12 @@ extern "C" int morvane_list(const unsigned char *image, size_t image_length, con
                             morvane_result *result) {
     FindingList list{nullptr, 0, 0, false};
     list_into(image, image_length, name, listing, listing_length, list, *result);
+    // Lines not read back that could not be kept: the listing is whole, its story is not.
+    if (list.out_of_memory && result->status != 1) {
+        clear(*result);
+        result->status = 1;
+        add_message_line(*result, "Not enough memory for %s", name);
+    }
     // The outcome, an error, stands first; the lines not read back after it.
     std::size_t left_out = 0;
     MessageLine line;
