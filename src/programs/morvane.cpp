@@ -15,20 +15,14 @@ void check_arguments_or_exit(int argument_count) {
     std::exit(1);
 }
 
-constexpr morvane::ProgramText PROGRAM{
-    "morvane",
-    "usage: morvane LISTING IMAGE\n"
-    "Converts a BASIC listing into a tokenized program image.\n"
-    "  LISTING      the listing to read; - for standard input\n"
-    "  IMAGE        the image to write; - for standard output\n"
-    "  -h, --help   print this help\n"
-    "  --version    print the version\n"
-    "Status: 0 converted, 1 failed (a partial image is left behind).\n"};
-
-// "-" names standard input or standard output; "./-" a file so named.
-bool is_standard_stream(const char *path) {
-    return path[0] == '-' && path[1] == '\0';
-}
+constexpr const char *HELP = "usage: morvane LISTING IMAGE\n"
+                             "Converts a BASIC listing into a tokenized program image.\n"
+                             "  LISTING      the listing to read; - for standard input\n"
+                             "  IMAGE        the image to write; - for standard output\n"
+                             "  -h, --help   print this help\n"
+                             "  --version    print the version\n"
+                             "Status: 0 converted, 1 failed (a partial image is left behind).\n";
+constexpr morvane::ProgramText PROGRAM{"morvane", HELP};
 
 // The run's blocks, a few hundred KiB: static, so that starting the
 // program needs no allocation.

@@ -19,8 +19,7 @@ struct Options {
     int first_file;                    // argv index
 };
 
-constexpr morvane::ProgramText PROGRAM{
-    "morvane-check",
+constexpr const char *HELP =
     "usage: morvane-check [-w NAME]... FILE...\n"
     "Prints every problem of each listing as PATH:LINE:COLUMN: SEVERITY: MESSAGE [NAME].\n"
     "  FILE         a listing to check; - for standard input\n"
@@ -28,7 +27,8 @@ constexpr morvane::ProgramText PROGRAM{
     "  --           the arguments after it are files\n"
     "  -h, --help   print this help\n"
     "  --version    print the version\n"
-    "Status: 0 nothing found, 1 findings, 2 a file unreadable or a usage error.\n"};
+    "Status: 0 nothing found, 1 findings, 2 a file unreadable or a usage error.\n";
+constexpr morvane::ProgramText PROGRAM{"morvane-check", HELP};
 
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
     if (problem != nullptr) std::fprintf(stderr, "morvane-check: %s%s\n", problem, name);

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/io/run_messages.h"
 #include "core/list/list_run.h"
 #include "programs/run_files.h"
-#include "core/io/run_messages.h"
 
 namespace {
 
@@ -17,20 +17,15 @@ void check_arguments_or_exit(int argument_count) {
     std::exit(1);
 }
 
-constexpr morvane::ProgramText PROGRAM{
-    "morvane-list",
+constexpr const char *HELP =
     "usage: morvane-list IMAGE LISTING\n"
     "Lists a tokenized program image as a BASIC listing that converts back into it.\n"
     "  IMAGE        the image to read; - for standard input\n"
     "  LISTING      the listing to write; - for standard output\n"
     "  -h, --help   print this help\n"
     "  --version    print the version\n"
-    "Status: 0 listed, 1 failed, 2 listed but a line does not convert back.\n"};
-
-// "-" names standard input or standard output.
-bool is_standard_stream(const char *path) {
-    return path[0] == '-' && path[1] == '\0';
-}
+    "Status: 0 listed, 1 failed, 2 listed but a line does not convert back.\n";
+constexpr morvane::ProgramText PROGRAM{"morvane-list", HELP};
 
 void name_line_not_read_back(void *, std::uint64_t line_number, int body_offset) {
     morvane::with_line_not_read_back_message(

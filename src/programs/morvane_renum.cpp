@@ -21,8 +21,7 @@ struct Arguments {
     const char *output;
 };
 
-constexpr ProgramText PROGRAM{
-    "morvane-renum",
+constexpr const char *HELP =
     "usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n"
     "Puts a listing's lines in the machine's order and numbers them anew, rewriting every\n"
     "line number and label their statements name.\n"
@@ -33,7 +32,8 @@ constexpr ProgramText PROGRAM{
     "  --from N     keep the numbers of the lines below N (default 0)\n"
     "  -h, --help   print this help\n"
     "  --version    print the version\n"
-    "Status: 0 renumbered, 1 refused or a file failed (nothing written), 2 a usage error.\n"};
+    "Status: 0 renumbered, 1 refused or a file failed (nothing written), 2 a usage error.\n";
+constexpr ProgramText PROGRAM{"morvane-renum", HELP};
 
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
     if (problem != nullptr) std::fprintf(stderr, "morvane-renum: %s%s\n", problem, name);

@@ -25,6 +25,11 @@ struct RunFiles {
     std::size_t head_position;
 };
 
+// "-" names standard input or standard output; "./-" a file so named.
+inline bool is_standard_stream(const char *path) {
+    return path[0] == '-' && path[1] == '\0';
+}
+
 // Which standard streams were closed when the program started.
 struct ClosedStreams {
     bool input, output, errors;

@@ -22,6 +22,21 @@ WriteResult failed(WriteFailure failure, int error) {
     return {failure, error};
 }
 
+// The output's name, or standard output for "-"; spare is the room the
+// system's own steps need beside the name.
+WriteResult name_output(const char *path, bool standard_closed, std::size_t spare,
+                        OutputFile &output) {
+    output = {};
+    output.path = path;
+    output.standard = std::strcmp(path, "-") == 0;
+    if (output.standard)
+        return standard_closed ? failed(WriteFailure::STANDARD_CLOSED, 0) : WRITTEN;
+    if (std::strlen(path) + spare >= sizeof output.target)
+        return failed(WriteFailure::UNWRITABLE, ENAMETOOLONG);
+    std::strcpy(output.target, path);
+    return WRITTEN;
+}
+
 } // namespace
 
 unsigned char *read_whole_file(const char *path, std::size_t &length) {
@@ -56,14 +71,9 @@ unsigned char *read_whole_file(const char *path, std::size_t &length) {
 #if defined(_WIN32)
 
 WriteResult look_at_output(const char *path, bool standard_closed, OutputFile &output) {
-    output = {};
-    output.path = path;
-    output.standard = std::strcmp(path, "-") == 0;
-    if (output.standard)
-        return standard_closed ? failed(WriteFailure::STANDARD_CLOSED, 0) : WRITTEN;
-    if (std::strlen(path) + 8 >= sizeof output.target)
-        return failed(WriteFailure::UNWRITABLE, ENAMETOOLONG);
-    std::strcpy(output.target, path);
+    // Room for the new file's name: the name and ".new~".
+    WriteResult named = name_output(path, standard_closed, 8, output);
+    if (named.failure != WriteFailure::NONE || output.standard) return named;
     output.regular = true;
     return WRITTEN;
 }
@@ -234,14 +244,8 @@ WriteResult write_beside(const OutputFile &output, const unsigned char *bytes, s
 } // namespace
 
 WriteResult look_at_output(const char *path, bool standard_closed, OutputFile &output) {
-    output = {};
-    output.path = path;
-    output.standard = std::strcmp(path, "-") == 0;
-    if (output.standard)
-        return standard_closed ? failed(WriteFailure::STANDARD_CLOSED, 0) : WRITTEN;
-    if (std::strlen(path) >= sizeof output.target)
-        return failed(WriteFailure::UNWRITABLE, ENAMETOOLONG);
-    std::strcpy(output.target, path);
+    WriteResult result = name_output(path, standard_closed, 0, output);
+    if (result.failure != WriteFailure::NONE || output.standard) return result;
     struct stat named {};
     if (lstat(path, &named) != 0) {
         output.regular = true;
