@@ -140,7 +140,7 @@ void print_write_failure(const OutputFile &output, WriteResult result) {
         if (result.error == 0) return print_line("morvane-renum: can't write %s%s", path, kept);
         return print_line("morvane-renum: can't write %s: %s%s", path, reason, kept);
     case WriteFailure::STANDARD_CLOSED:
-        return print_line("morvane-renum: can't write standard output: it is closed");
+        return print_line("%s", "morvane-renum: can't write standard output: it is closed");
     case WriteFailure::SEVERAL_NAMES:
         return print_line("morvane-renum: %s has other names, which a new file would part; it "
                           "is left as it was (write to another file and copy that over it)",
