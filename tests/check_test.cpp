@@ -228,6 +228,11 @@ TEST(CheckUsage, StatusTwoWithAMessage) {
     RunResult unwritten = run_program(MORVANE_CHECK_BINARY, {dir.path("s.bas")}, closed_output);
     EXPECT_EQ(unwritten.status, 2);
     EXPECT_EQ(unwritten.errors, "morvane-check: can't write standard output\n");
+    RunSetup full_output;
+    full_output.stdout_path = "/dev/full";
+    unwritten = run_program(MORVANE_CHECK_BINARY, {dir.path("s.bas")}, full_output);
+    EXPECT_EQ(unwritten.status, 2);
+    EXPECT_EQ(unwritten.errors, "morvane-check: can't write standard output\n");
 }
 
 // A listing with labels is checked as the renumbering reads it: each error

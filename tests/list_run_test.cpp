@@ -32,6 +32,8 @@ TEST(ListFiles, MessagesAndStatusesAsForTheConverter) {
     TempDir dir;
     std::string d = dir.path("");
     write_file(d + "image.img", IMAGE);
+    std::vector<std::string> many(20000, "FF FF 0A 00 95 20 22 48 49 22 00");
+    write_file(d + "large.img", image_of(many));
     std::filesystem::create_directory(d + "folder");
     std::filesystem::create_symlink(d + "image.img", d + "link.img");
     const FileCase cases[] = {
@@ -59,6 +61,10 @@ TEST(ListFiles, MessagesAndStatusesAsForTheConverter) {
          "Can't read input file /proc/self/mem\n",
          1},
         {"FullDisk", {d + "image.img", "/dev/full"}, "Can't write output file /dev/full\n", 1},
+        {"FullDiskPastTheFirstBlock",
+         {d + "large.img", "/dev/full"},
+         "Can't write output file /dev/full\n",
+         1},
     };
     for (const FileCase &file_case : cases) {
         RunResult run = run_morvane_list(file_case.arguments);

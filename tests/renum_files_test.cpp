@@ -228,6 +228,13 @@ const SafeWriteCase CASES[] = {
      },
      {"D/g.bas", "-"},
      1, "morvane-renum: can't write -: No space left on device\n", "g.bas", OLD},
+    {"StandardOutputOnADevice", Needs::ANYONE,
+     [](const TempDir &dir, RunSetup &setup) {
+         listing(dir, "g.bas");
+         setup.stdout_path = "/dev/null";
+     },
+     {"D/g.bas", "-"},
+     0, "", "g.bas", OLD},
     {"DeviceIsWrittenInPlace", Needs::ANYONE,
      [](const TempDir &dir, RunSetup &) { listing(dir, "g.bas"); },
      {"D/g.bas", "/dev/null"},

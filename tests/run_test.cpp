@@ -138,6 +138,12 @@ TEST(Conventions, HelpAndVersionOfEveryProgram) {
         EXPECT_EQ(run.errors, "");
         EXPECT_EQ(run.output, std::string(program.name) + " " MORVANE_PROJECT_VERSION "\n");
     }
+    for (const auto &program : programs) {
+        RunSetup full;
+        full.stdout_path = "/dev/full";
+        RunResult unwritten = run_program(program.binary, {"--version"}, full);
+        EXPECT_EQ(unwritten.status, 1) << program.name << ": an answer that cannot be written";
+    }
     RunResult run = run_morvane({"--help", "x", "y"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "morvane version 0.5 : usage\n  morvane infile outfile\n");
