@@ -38,6 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     require(findings_of(data, size, again_error, labels) == first, "the same findings twice");
     bool image_as_listing =
         size >= 10 && std::memcmp(data, "\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3\xD3", 10) == 0;
+    morvane_item *items = nullptr;
+    std::size_t count = 0;
+    require(morvane_scan(data, size, &items, &count) == 0, "memory for the items");
+    bool labelled = false;
+    for (std::size_t i = 0; i < count; i++)
+        labelled = labelled || items[i].kind == MORVANE_ITEM_LABEL;
+    morvane_free(items);
+    require(labels == (labelled && !image_as_listing), "the labels warning where a label is read");
     if (!image_as_listing && !labels)
         require(any_error == (convert_in_memory(data, size).status != 0),
                 "an error exactly when the converter fails");

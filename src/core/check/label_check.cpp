@@ -82,10 +82,60 @@ Finding note_at(const unsigned char *listing, std::size_t length, std::size_t at
     return note;
 }
 
+bool is_blank(unsigned char c) {
+    return c == ' ' || c == '\t';
+}
+
+// True if the letters ending before end (at most seven, from first on)
+// end with a keyword a label may follow.
+bool ends_with_jump_keyword(const unsigned char *first, const unsigned char *end) {
+    static const char *const NAMES[] = {"GOTO", "GOSUB", "THEN",  "RESTORE",
+                                        "RUN",  "LIST",  "DELETE"};
+    for (const char *name : NAMES) {
+        std::size_t length = std::strlen(name);
+        if (static_cast<std::size_t>(end - first) < length) continue;
+        const unsigned char *start = end - length;
+        bool same = true;
+        for (std::size_t i = 0; i < length && same; i++)
+            same = (start[i] & ~0x20) == name[i];
+        if (same) return true;
+    }
+    return false;
+}
+
+// Whether the @ at offset can start a label as the scanner reads them: at
+// a line's start, after a keyword that names lines (or its raw byte), or
+// in their lists and ranges. Nearly every @ of a listing without labels (in
+// strings, PRINT @) is no candidate, so no line need be read to know.
+bool may_start_label(const unsigned char *listing, std::size_t at) {
+    std::size_t before = at;
+    while (before > 0 && is_blank(listing[before - 1]))
+        before--;
+    if (before == 0) return true;
+    unsigned char c = listing[before - 1];
+    // Control bytes and bytes above ASCII: line ends, raw tokens, and what the
+    // reading may drop or join.
+    if (c < 0x21 || c >= 0x7F || c == ',' || c == '-') return true;
+    std::size_t letters = before;
+    while (letters > 0 && before - letters < 7 && is_ascii_letter(listing[letters - 1]))
+        letters--;
+    return ends_with_jump_keyword(listing + letters, listing + before);
+}
+
+// A first look for labels: some @ could start one.
+bool may_hold_labels(const unsigned char *listing, std::size_t length) {
+    for (const void *found = std::memchr(listing, '@', length); found != nullptr;) {
+        auto at = static_cast<std::size_t>(static_cast<const unsigned char *>(found) - listing);
+        if (may_start_label(listing, at)) return true;
+        found = std::memchr(listing + at + 1, '@', length - at - 1);
+    }
+    return false;
+}
+
 } // namespace
 
 std::size_t first_label(const unsigned char *listing, std::size_t length) {
-    if (length == 0 || std::memchr(listing, '@', length) == nullptr) return NO_LABELS;
+    if (length == 0 || !may_hold_labels(listing, length)) return NO_LABELS;
     auto *reading = static_cast<Reading *>(std::malloc(sizeof(Reading)));
     if (reading == nullptr) return LABELS_UNKNOWN;
     new (reading) Reading{};
