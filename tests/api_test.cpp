@@ -137,6 +137,14 @@ TEST(Library, MessagesLeadWithTheirErrorsAndRecordsHoldEveryFinding) {
               "(14 more lines left out of this message)")
         << message;
     morvane_free(output);
+    const std::string one_over = image_of({unlisted.begin(), unlisted.begin() + 7});
+    EXPECT_EQ(morvane_list(reinterpret_cast<const unsigned char *>(one_over.data()),
+                           one_over.size(), "I", &output, &length, &result),
+              2);
+    message = result.message;
+    EXPECT_EQ(message.substr(message.rfind('\n') + 1), "(1 more line left out of this message)")
+        << message;
+    morvane_free(output);
     EXPECT_EQ(morvane_list_findings(reinterpret_cast<const unsigned char *>(not_read_back.data()),
                                     not_read_back.size(), "I", &output, &length, &findings,
                                     &count),

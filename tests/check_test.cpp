@@ -148,10 +148,15 @@ const CheckCase CASES[] = {
      "F:1:17: warning: line 0 does not exist; no line has that number [missing-target]\n"
      "F:1:24: warning: line 70000 does not exist; no line has that number [missing-target]\n"},
     {"OnlyOnErrorItselfIsTheStatement",
-     "10 ON ERR OR GOTO 0\n20 ON ERRX OR Y:ON EAR OR 1:A ERROR GOTO 0:ON ERROR=1\n",
+     "10 ON ERR OR GOTO 0\n20 ON ERRX OR Y:ON EAR OR 1:A ERROR GOTO 0:ON ERROR=1\n"
+     "30 ON ERXOR GOTO 10:ON ERRAND 1 GOTO 10\n",
      "F:2:31: warning: ERROR is read as E R R OR: a keyword stands inside the name; rename it or "
      "put spaces around the keyword [keyword-in-name]\n"
-     "F:2:42: warning: line 0 does not exist; no line has that number [missing-target]\n"},
+     "F:2:42: warning: line 0 does not exist; no line has that number [missing-target]\n"
+     "F:3:7: warning: ERXOR is read as E R X OR: a keyword stands inside the name; rename it or "
+     "put spaces around the keyword [keyword-in-name]\n"
+     "F:3:24: warning: ERRAND is read as E R R AND: a keyword stands inside the name; rename it "
+     "or put spaces around the keyword [keyword-in-name]\n"},
     {"OnErrorGotoZeroNamesNoLineAndErrorIsNoName", "10 ON ERROR GOTO 0:ON ERROR GOTO 20\n",
      "F:1:34: warning: line 20 does not exist; no line has that number [missing-target]\n"},
     {"GotoZeroNamesAnUnnumberedFirstLine", "PRINT\n10 GOTO 0\n",

@@ -130,11 +130,13 @@ const RenumCase CASES[] = {
      "[line-number-range]\n",
      {"--start", "65530", "--step", "3"}},
     {"ComputedTargetsStay",
-     "10 GOTO A*10:GOSUB 10+X\n",
-     "20 GOTO A*10:GOSUB 10+X\n",
+     "10 GOTO A*10:GOSUB 10+X:GOTO 10*X\n",
+     "20 GOTO A*10:GOSUB 10+X:GOTO 10*X\n",
      "F:1:9: warning: the line this jumps to is computed, which renumbering cannot follow; check "
      "it by hand [computed-target]\n"
      "F:1:20: warning: the line this jumps to is computed, which renumbering cannot follow; "
+     "check it by hand [computed-target]\n"
+     "F:1:30: warning: the line this jumps to is computed, which renumbering cannot follow; "
      "check it by hand [computed-target]\n",
      {"--start", "20"}},
     {"GotoZeroTurnsErrorTrappingOff",
