@@ -111,6 +111,48 @@ typedef struct morvane_item {
    the place where the converter would stop. Returns 0, or -1 (count 0) if memory ran out. */
 MORVANE_API int morvane_scan(const unsigned char *listing, size_t listing_length, morvane_item **items, size_t *count);
 
+/* How a listing is read, or written. Read by content, a listing is UTF-8 when it starts with the
+   byte-order mark, or when it is valid UTF-8 and holds a character outside ASCII other than U+FEFF;
+   otherwise Shift_JIS. A listing is written in Shift_JIS unless MORVANE_ENCODING_UTF_8 is asked. */
+typedef enum morvane_encoding {
+    MORVANE_ENCODING_BY_CONTENT = 0,
+    MORVANE_ENCODING_SHIFT_JIS = 1,
+    MORVANE_ENCODING_UTF_8 = 2
+} morvane_encoding;
+
+/* What the command lines' options choose: --encoding, and morvane's --name. A NULL options is
+   every default, as with no option. */
+typedef struct morvane_options {
+    int encoding;           /* a morvane_encoding */
+    const char *image_name; /* converting: the image's name as morvane --name takes it, read in the
+                               encoding chosen or by its bytes; NULL for the default, "mrv" */
+} morvane_options;
+
+/* morvane_convert, morvane_list, morvane_check, morvane_renumber and morvane_scan with options.
+   morvane_list_with also hands over the image's name field: image_name, if not NULL, receives its
+   six bytes (all 0x00 when the input is no image). morvane_check_with's and morvane_scan_with's
+   lines and columns count the characters of the listing as it was read; their offsets are the
+   file's. An unknown encoding or a name --name refuses gives status 1 (2 from the renumbering)
+   and says why. */
+MORVANE_API int morvane_convert_with(const unsigned char *listing, size_t listing_length,
+                                     const char *name, const morvane_options *options,
+                                     unsigned char **image, size_t *image_length,
+                                     morvane_result *result);
+MORVANE_API int morvane_list_with(const unsigned char *image, size_t image_length, const char *name,
+                                  const morvane_options *options, unsigned char **listing,
+                                  size_t *listing_length, unsigned char image_name[6],
+                                  morvane_result *result);
+MORVANE_API int morvane_check_with(const unsigned char *listing, size_t listing_length,
+                                   const morvane_options *options, morvane_finding **findings,
+                                   size_t *count);
+MORVANE_API int morvane_renumber_with(const unsigned char *listing, size_t listing_length,
+                                      const char *name, unsigned start, unsigned step, unsigned from,
+                                      const morvane_options *options, unsigned char **renumbered,
+                                      size_t *renumbered_length, morvane_result *result);
+MORVANE_API int morvane_scan_with(const unsigned char *listing, size_t listing_length,
+                                  const morvane_options *options, morvane_item **items,
+                                  size_t *count);
+
 /* Frees a buffer that any of these functions returned. A NULL listing or image of length 0 is an
    empty one everywhere. */
 MORVANE_API void morvane_free(void *buffer);

@@ -51,7 +51,7 @@ const CheckCase CASES[] = {
     {"TargetOutOfOrderIsLeftToTheLineOrderError", "10 GOTO 20\n30 PRINT\n20 PRINT\n",
      "F:3:1: error: line number 20 is not above 30 on line 2 [line-order]\n"},
     {"CharacterOutsideTheSetAtItsColumn", "10 A$=\"\x82\xA0\x89\xBF\"\n",
-     "F:1:9: error: character 0x89BF is not in the target character set; replace it [charset]\n"},
+     "F:1:9: error: character 価 (U+4FA1) is not in the target character set; replace it [charset]\n"},
     {"LeadByteWithoutSecond", "10 A$=\x82\n",
      "F:1:7: error: Shift_JIS first byte 0x82 has no second byte; remove it [charset]\n"},
     {"UnnumberedFirstLine", "PRINT\n10 END\n",
@@ -77,7 +77,7 @@ const CheckCase CASES[] = {
      "F:1:5: warning: a NUL byte ends the line's text; what follows it on the line is not "
      "converted [nul-byte]\n"},
     {"PassedThroughCharacter", "10 A$=\"\xE0\x40\"\n",
-     "F:1:8: warning: character 0xE040 is not in the target character set; the converter copies "
+     "F:1:8: warning: character 漾 (U+6F3E) is not in the target character set; the converter copies "
      "its two bytes, which the machine shows as two other characters [passthrough]\n"},
     {"KeywordInName", "10 SCORE=0\n",
      "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Listings, Finds, testing::ValuesIn(CASES),
                          });
 
 TEST(CheckUsage, StatusTwoWithAMessage) {
-    const std::string usage = "usage: morvane-check [-w NAME]... FILE...\n";
+    const std::string usage = "usage: morvane-check [--encoding=NAME] [-w NAME]... FILE...\n";
     const struct {
         std::vector<std::string> arguments;
         std::string errors;

@@ -89,7 +89,9 @@ struct ImageCase {
 // converting back, 1 for an error.
 int status_of(const ImageCase &row) {
     if (row.errors.empty()) return 0;
-    return row.errors.rfind("Line ", 0) == 0 ? 2 : 1;
+    for (const char *named : {"Line ", "The image's name", "The listing is valid UTF-8"})
+        if (row.errors.rfind(named, 0) == 0) return 2;
+    return 1;
 }
 
 std::string record(const std::string &body_hex, int number = 10) {
@@ -103,7 +105,23 @@ const std::string END_RECORD = record("80"); // 10 END
 const ImageCase IMAGES[] = {
     {"HeaderAndTrailerGiveEmptyListing", HEADER + TRAILER, ""},
     {"NameFieldMayHoldAnything", std::string(10, '\xD3') + "ABCDEF" + END_RECORD + TRAILER,
-     "10 END\n"},
+     "10 END\n", "The image's name is ABCDEF: convert the listing back with morvane --name=ABCDEF\n"},
+    {"NameOfKanaAndAKanjiSpelledAsTheListingSpellsThem",
+     std::string(10, '\xD3') + from_hex("B6 DE 14 31 00 00") + END_RECORD + TRAILER, "10 END\n",
+     "The image's name is \xB6\xDE\x8C\x8E: convert the listing back with morvane "
+     "--name=\xB6\xDE\x8C\x8E\n"},
+    {"NameThatNoOptionGivesInHex",
+     std::string(10, '\xD3') + from_hex("41 00 42 00 00 00") + END_RECORD + TRAILER, "10 END\n",
+     "The image's name is 0x41 0x00 0x42 0x00 0x00 0x00: no morvane --name gives it, and the "
+     "listing converts back into an image named mrv\n"},
+    {"EmptyNameInHex", std::string(10, '\xD3') + std::string(6, '\0') + END_RECORD + TRAILER,
+     "10 END\n",
+     "The image's name is 0x00 0x00 0x00 0x00 0x00 0x00: no morvane --name gives it, and the "
+     "listing converts back into an image named mrv\n"},
+    {"ShiftJisListingThatReadsAsUtf8", HEADER + record("22 C3 A8 22") + TRAILER,
+     "10 \"\xC3\xA8\"\n",
+     "The listing is valid UTF-8, so morvane reads it as UTF-8: convert it back with morvane "
+     "--encoding=shift_jis\n"},
     {"LineNumbersLowByteFirst", HEADER + record("80", 0) + record("80", 65535) + TRAILER,
      "0 END\n65535 END\n"},
     {"ByteOfTargetCode1To1FAfterEscapeIsKanji", HEADER + record("22 14 31 22") + TRAILER,

@@ -185,7 +185,7 @@ const RenumCase CASES[] = {
     {"LabelsInStringsStay", "10 PRINT \"@x\":REM @x\n", "10 PRINT \"@x\":REM @x\n", ""},
     // Refusals.
     {"CharacterOutsideTheSet", "10 A$=\"\x89\xBF\"\n", "",
-     "F:1:8: error: character 0x89BF is not in the target character set; replace it "
+     "F:1:8: error: character 価 (U+4FA1) is not in the target character set; replace it "
      "[charset]\n"},
     {"NewNumberAbove65535",
      "10 A\n20 B\n",
@@ -296,7 +296,7 @@ INSTANTIATE_TEST_SUITE_P(Listings, Renumbers, testing::ValuesIn(CASES),
 
 TEST(RenumUsage, StatusTwoWithAMessageOneWhenUnreadable) {
     const std::string usage =
-        "usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n";
+        "usage: morvane-renum [--encoding=NAME] [--start N] [--step N] [--from N] LISTING OUTPUT\n";
     const struct {
         std::vector<std::string> arguments;
         int status;

@@ -7,12 +7,14 @@
 #include "core/basic/listing_front.h"
 #include "core/basic/scanner.h"
 #include "core/io/grown.h"
+#include "core/text/listing_decoding.h"
 #include "morvane.h"
 
 namespace morvane {
 namespace {
 
 struct Scan {
+    const ListingText *listing;
     ListingFront front;
     FrontLine line;
     EditorCursor cursor;
@@ -26,17 +28,20 @@ morvane_item public_item(Scan &scan, const Item &item) {
     out.token = item.kind == ItemKind::KEYWORD ? item.token : -1;
     bool numbered = item.kind == ItemKind::LINE_NUMBER || item.kind == ItemKind::REFERENCE;
     out.value = numbered ? static_cast<long long>(item.value) : -1;
-    out.offset = text_origin(line, item.start);
-    out.length = text_end_offset(line, item.end - 1) - out.offset;
+    // At the file's places, where the listing was read as UTF-8.
+    out.offset = file_offset(*scan.listing, text_origin(line, item.start));
+    out.length = file_offset(*scan.listing, text_end_offset(line, item.end - 1)) - out.offset;
     EditorPosition position = editor_position(scan.cursor, out.offset);
     out.line = position.line;
     out.column = position.column;
     return out;
 }
 
-bool scan_listing(Scan &scan, const unsigned char *listing, std::size_t length) {
-    start_listing_front(scan.front, listing, length);
-    scan.cursor = start_editor_cursor(listing, length);
+bool scan_listing(Scan &scan, const ListingText &listing) {
+    scan.listing = &listing;
+    start_listing_front(scan.front, listing.text, listing.length);
+    scan.cursor =
+        start_editor_cursor(listing.file, listing.file_length, listing.encoding == Encoding::UTF_8);
     while (read_next_line(scan.front, scan.line)) {
         LineScan line_scan;
         start_line_scan(line_scan, scan.line.text);
@@ -51,16 +56,28 @@ bool scan_listing(Scan &scan, const unsigned char *listing, std::size_t length) 
 
 using namespace morvane;
 
-extern "C" int morvane_scan(const unsigned char *listing, size_t listing_length,
-                            morvane_item **items, size_t *count) {
+extern "C" int morvane_scan_with(const unsigned char *listing, size_t listing_length,
+                                 const morvane_options *options, morvane_item **items,
+                                 size_t *count) {
     *items = nullptr;
     *count = 0;
     static const unsigned char NOTHING = 0;
     if (listing == nullptr) listing = &NOTHING, listing_length = 0;
+    int asked = options == nullptr ? MORVANE_ENCODING_BY_CONTENT : options->encoding;
+    if (asked < MORVANE_ENCODING_BY_CONTENT || asked > MORVANE_ENCODING_UTF_8) return -1;
+    EncodingChoice choice = asked == MORVANE_ENCODING_SHIFT_JIS ? EncodingChoice::SHIFT_JIS
+                            : asked == MORVANE_ENCODING_UTF_8   ? EncodingChoice::UTF_8
+                                                                : EncodingChoice::BY_CONTENT;
+    ListingText text;
+    if (!read_listing_text(listing, listing_length, choice, text)) return -1;
     void *room = std::malloc(sizeof(Scan));
-    if (room == nullptr) return -1;
+    if (room == nullptr) {
+        free_listing_text(text);
+        return -1;
+    }
     auto *scan = new (room) Scan{};
-    bool scanned = scan_listing(*scan, listing, listing_length);
+    bool scanned = scan_listing(*scan, text);
+    free_listing_text(text);
     if (scanned) {
         *items = scan->items.items;
         *count = scan->items.count;
@@ -70,4 +87,9 @@ extern "C" int morvane_scan(const unsigned char *listing, size_t listing_length,
     std::free(room);
     if (scanned && *items == nullptr) *items = static_cast<morvane_item *>(std::malloc(1));
     return scanned ? 0 : -1;
+}
+
+extern "C" int morvane_scan(const unsigned char *listing, size_t listing_length,
+                            morvane_item **items, size_t *count) {
+    return morvane_scan_with(listing, listing_length, nullptr, items, count);
 }

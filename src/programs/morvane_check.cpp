@@ -16,13 +16,16 @@ using morvane::FINDING_KINDS;
 
 struct Options {
     bool silenced[FINDING_KIND_COUNT]; // by kind, each kind of the name turned off
-    int first_file;                    // argv index
+    morvane::EncodingChoice encoding;
+    int first_file; // argv index
 };
 
 constexpr const char *HELP =
-    "usage: morvane-check [-w NAME]... FILE...\n"
+    "usage: morvane-check [--encoding=NAME] [-w NAME]... FILE...\n"
     "Prints every problem of each listing as PATH:LINE:COLUMN: SEVERITY: MESSAGE [NAME].\n"
     "  FILE         a listing to check; - for standard input\n"
+    "  --encoding=NAME  read the listings as utf-8 or shift_jis (default: by their bytes,\n"
+    "               as morvane reads them)\n"
     "  -w NAME      turn the warning NAME off (errors cannot be)\n"
     "  --           the arguments after it are files\n"
     "  -h, --help   print this help\n"
@@ -32,7 +35,7 @@ constexpr morvane::ProgramText PROGRAM{"morvane-check", HELP};
 
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
     if (problem != nullptr) std::fprintf(stderr, "morvane-check: %s%s\n", problem, name);
-    std::fputs("usage: morvane-check [-w NAME]... FILE...\n", stderr);
+    std::fputs("usage: morvane-check [--encoding=NAME] [-w NAME]... FILE...\n", stderr);
     std::exit(2);
 }
 
@@ -54,6 +57,11 @@ Options read_options_or_exit(int argc, char **argv) {
         if (std::strcmp(argv[at], "--") == 0) {
             at++;
             break;
+        }
+        const char *value = nullptr;
+        if (morvane::take_valued_option(argc, argv, at, "--encoding", value)) {
+            options.encoding = morvane::encoding_or_exit("morvane-check", value, 2);
+            continue;
         }
         if (std::strcmp(argv[at], "-w") != 0) exit_usage("unknown option ", argv[at]);
         if (++at == argc) exit_usage("-w needs the name of a warning", "");
@@ -100,8 +108,11 @@ int main(int argc, char **argv) {
         const char *path = std::strcmp(argv[at], "-") == 0 ? "<stdin>" : argv[at];
         Printer printer{path, &options, false};
         std::uint64_t count = 0;
-        morvane::CheckOutcome outcome =
-            morvane::check_listing(listing, length, {print_finding, &printer}, count);
+        morvane::ListingText text;
+        morvane::CheckOutcome outcome = morvane::CheckOutcome::OUT_OF_MEMORY;
+        if (morvane::read_listing_text(listing, length, options.encoding, text))
+            outcome = morvane::check_listing(text, {print_finding, &printer}, count);
+        morvane::free_listing_text(text);
         std::free(listing);
         if (outcome != morvane::CheckOutcome::CHECKED) {
             std::fprintf(stderr, "morvane-check: not enough memory for %s\n", path);

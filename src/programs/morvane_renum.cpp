@@ -17,12 +17,13 @@ using namespace morvane;
 
 struct Arguments {
     morvane::RenumberOptions options;
+    morvane::EncodingChoice encoding;
     const char *input;
     const char *output;
 };
 
 constexpr const char *HELP =
-    "usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n"
+    "usage: morvane-renum [--encoding=NAME] [--start N] [--step N] [--from N] LISTING OUTPUT\n"
     "Puts a listing's lines in the machine's order and numbers them anew, rewriting every\n"
     "line number and label their statements name.\n"
     "  LISTING      the listing to read; - for standard input\n"
@@ -30,6 +31,8 @@ constexpr const char *HELP =
     "  --start N    the first new number (default 10)\n"
     "  --step N     the step between new numbers (default 10)\n"
     "  --from N     keep the numbers of the lines below N (default 0)\n"
+    "  --encoding=NAME  read the listing as utf-8 or shift_jis (default: by its bytes, as\n"
+    "               morvane reads it); the output is written in the same\n"
     "  -h, --help   print this help\n"
     "  --version    print the version\n"
     "Status: 0 renumbered, 1 refused or a file failed (nothing written), 2 a usage error.\n";
@@ -37,7 +40,9 @@ constexpr ProgramText PROGRAM{"morvane-renum", HELP};
 
 [[noreturn]] void exit_usage(const char *problem, const char *name) {
     if (problem != nullptr) std::fprintf(stderr, "morvane-renum: %s%s\n", problem, name);
-    std::fputs("usage: morvane-renum [--start N] [--step N] [--from N] LISTING OUTPUT\n", stderr);
+    std::fputs("usage: morvane-renum [--encoding=NAME] [--start N] [--step N] [--from N] LISTING "
+               "OUTPUT\n",
+               stderr);
     std::exit(2);
 }
 
@@ -72,6 +77,11 @@ Arguments read_arguments_or_exit(int argc, char **argv) {
         }
         if (std::strcmp(argument, "--") == 0) {
             options_end = true;
+            continue;
+        }
+        const char *encoding = nullptr;
+        if (take_valued_option(argc, argv, at, "--encoding", encoding)) {
+            arguments.encoding = encoding_or_exit("morvane-renum", encoding, 2);
             continue;
         }
         const char *names[] = {"--start", "--step", "--from"};
@@ -117,9 +127,12 @@ MemorySink renumber_or_exit(const Arguments &arguments, const char *name) {
         std::exit(1);
     }
     MemorySink renumbered{nullptr, 0, 0, false};
-    RenumberOutcome outcome =
-        renumber_listing(listing, length, arguments.options, memory_sink(renumbered),
-                         {print_finding, const_cast<char *>(name)});
+    ListingText text;
+    RenumberOutcome outcome = RenumberOutcome::OUT_OF_MEMORY;
+    if (read_listing_text(listing, length, arguments.encoding, text))
+        outcome = renumber_listing(text, arguments.options, memory_sink(renumbered),
+                                   {print_finding, const_cast<char *>(name)});
+    free_listing_text(text);
     std::free(listing);
     if (outcome == RenumberOutcome::RENUMBERED) return renumbered;
     if (outcome != RenumberOutcome::REFUSED)

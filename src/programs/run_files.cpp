@@ -262,6 +262,10 @@ void answer_help_or_version(int argc, char **argv, const ProgramText &program) {
 }
 
 int finish_run(RunFiles &files, const Outcome &outcome) {
+    if (outcome.kind == OutcomeKind::COMPLETE)
+        with_listing_notes(outcome, [](const char *format, auto... arguments) {
+            print_line(format, arguments...);
+        });
     int status = with_outcome_message(
         outcome, files.input_path, files.output_path,
         [](const char *format, auto... arguments) { print_line(format, arguments...); });
@@ -272,6 +276,32 @@ int finish_run(RunFiles &files, const Outcome &outcome) {
         status = 1;
     }
     return status;
+}
+
+bool take_valued_option(int argc, char **argv, int &at, const char *option, const char *&value) {
+    std::size_t length = std::strlen(option);
+    const char *argument = argv[at];
+    if (std::strncmp(argument, option, length) != 0) return false;
+    if (argument[length] == '=') {
+        value = argument + length + 1;
+        return true;
+    }
+    if (argument[length] != '\0') return false;
+    value = at + 1 < argc ? argv[++at] : nullptr;
+    return true;
+}
+
+EncodingChoice encoding_or_exit(const char *program, const char *value, int status) {
+    EncodingChoice choice = EncodingChoice::BY_CONTENT;
+    if (value == nullptr) {
+        std::fprintf(stderr, "%s: --encoding needs a name: utf-8 or shift_jis\n", program);
+        std::exit(status);
+    }
+    if (!encoding_named(value, choice)) {
+        std::fprintf(stderr, "%s: unknown encoding '%s': use utf-8 or shift_jis\n", program, value);
+        std::exit(status);
+    }
+    return choice;
 }
 
 } // namespace morvane

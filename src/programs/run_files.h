@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "core/io/core_io.h"
+#include "core/text/unicode_text.h"
 
 namespace morvane {
 
@@ -77,6 +78,15 @@ struct ProgramText {
     const char *help;
 };
 void answer_help_or_version(int argc, char **argv, const ProgramText &program);
+
+// An option that takes a value, as "--option=VALUE" or "--option VALUE":
+// if argv[at] is it, value is set (nullptr if none follows), at moves to
+// its last word and the result is true.
+bool take_valued_option(int argc, char **argv, int &at, const char *option, const char *&value);
+
+// The encoding named by --encoding's value; exits with the status after
+// naming what is wrong if it names none.
+EncodingChoice encoding_or_exit(const char *program, const char *value, int status);
 
 // Prints one line on standard error: the format with its arguments.
 template <typename... Arguments> void print_line(const char *format, Arguments... arguments) {

@@ -38,9 +38,10 @@ struct EditorCursor {
     std::size_t length;
     std::size_t at;
     EditorPosition position;
+    bool utf8; // a character is a UTF-8 one (a byte that is no UTF-8 is one too), not Shift_JIS
 };
 
-EditorCursor start_editor_cursor(const unsigned char *bytes, std::size_t length);
+EditorCursor start_editor_cursor(const unsigned char *bytes, std::size_t length, bool utf8 = false);
 
 // The position of the character that holds the byte at offset, which must
 // not stand before the cursor's last one.
@@ -49,6 +50,7 @@ EditorPosition editor_position(EditorCursor &cursor, std::size_t offset);
 // The position of the byte at to, counted on from that of the byte at
 // from, which starts a character: for the end of a stretch whose start is known.
 EditorPosition editor_position_after(const unsigned char *bytes, std::size_t length,
-                                     std::size_t from, EditorPosition at_from, std::size_t to);
+                                     std::size_t from, EditorPosition at_from, std::size_t to,
+                                     bool utf8 = false);
 
 } // namespace morvane

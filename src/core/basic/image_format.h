@@ -8,15 +8,18 @@ namespace morvane {
 
 constexpr int HEADER_LENGTH = 16;
 
-// Ten lead-in bytes, then the name field, the same whatever the files are called.
+// Ten lead-in bytes, then the name field: the name the machine shows and
+// looks for when it loads the program, padded with 0x00.
 constexpr int LEAD_IN_LENGTH = 10;
 constexpr unsigned char LEAD_IN = 0xD3;
-// clang-format off
-constexpr unsigned char IMAGE_HEADER[HEADER_LENGTH] = {
-    LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, LEAD_IN, // lead-in
-    'm', 'r', 'v', 0x00, 0x00, 0x00,                                                          // name field
+constexpr int NAME_LENGTH = HEADER_LENGTH - LEAD_IN_LENGTH;
+
+struct ImageName {
+    unsigned char bytes[NAME_LENGTH];
 };
-// clang-format on
+
+// The name the converter gives an image unless told another.
+constexpr ImageName DEFAULT_IMAGE_NAME = {{'m', 'r', 'v', 0x00, 0x00, 0x00}};
 
 // A record: 0xFF, 0xFF, the line number's low and high byte, the body, 0x00.
 constexpr unsigned char RECORD_START = 0xFF;

@@ -12,7 +12,9 @@
 #include "core/basic/scanner.h"
 #include "core/basic/simd.h"
 #include "core/check/label_check.h"
+#include "core/findings/file_places.h"
 #include "core/io/grown.h"
+#include "core/text/listing_decoding.h"
 
 namespace morvane {
 namespace {
@@ -237,12 +239,12 @@ void check_charset(Check &check) {
                    problem.first);
             break;
         case CharsetProblemKind::NOT_IN_SET:
-            add_at(check, problem.offset, end, FindingId::CHARSET_NOT_IN_SET, problem.first,
-                   problem.second);
+            add_at(check, problem.offset, end, FindingId::CHARSET_NOT_IN_SET,
+                   shift_jis_name(problem).text);
             break;
         case CharsetProblemKind::PASSED_THROUGH:
-            add_at(check, problem.offset, end, FindingId::PASSTHROUGH, problem.first,
-                   problem.second);
+            add_at(check, problem.offset, end, FindingId::PASSTHROUGH,
+                   shift_jis_name(problem).text);
             break;
         }
     }
@@ -492,6 +494,12 @@ CheckOutcome check_listing(const unsigned char *listing, std::size_t length, Fin
     return check_labelled_listing(listing, length, label, check_text_alone, sink, count)
                ? CheckOutcome::CHECKED
                : CheckOutcome::OUT_OF_MEMORY;
+}
+
+CheckOutcome check_listing(const ListingText &listing, FindingSink sink, std::uint64_t &count) {
+    FilePlaces places;
+    return check_listing(listing.text, listing.length, findings_in_file(places, listing, sink),
+                         count);
 }
 
 } // namespace morvane

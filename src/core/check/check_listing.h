@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/findings/findings.h"
+#include "core/text/listing_decoding.h"
 
 namespace morvane {
 
@@ -19,5 +20,9 @@ enum class CheckOutcome {
 // in file order; count gets how many there were. Converts nothing.
 CheckOutcome check_listing(const unsigned char *listing, std::size_t length, FindingSink sink,
                            std::uint64_t &count);
+
+// The same for a listing in either encoding: the findings stand at the
+// file's places, in its characters.
+CheckOutcome check_listing(const ListingText &listing, FindingSink sink, std::uint64_t &count);
 
 } // namespace morvane

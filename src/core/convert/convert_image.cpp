@@ -2,8 +2,10 @@
 
 namespace morvane {
 
-void write_header(OutputBlock &output) {
-    for (unsigned char b : IMAGE_HEADER)
+void write_header(OutputBlock &output, const ImageName &name) {
+    for (int i = 0; i < LEAD_IN_LENGTH; i++)
+        write_byte(output, LEAD_IN);
+    for (unsigned char b : name.bytes)
         write_byte(output, b);
 }
 

@@ -9,8 +9,8 @@
 
 namespace morvane {
 
-// Writes the 16-byte header: ten 0xD3, the name field "mrv", three 0x00.
-void write_header(OutputBlock &output);
+// Writes the 16-byte header: ten 0xD3, then the name field.
+void write_header(OutputBlock &output, const ImageName &name);
 
 // Stores a record's head at out: 0xFF, 0xFF, then the line number's low and
 // high byte; returns the place after it.

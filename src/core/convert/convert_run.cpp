@@ -7,8 +7,9 @@
 namespace morvane {
 namespace {
 
-void start_conversion(Converter &converter, Source listing, Sink image) {
-    start_line_reader(converter.reader, listing);
+void start_conversion(Converter &converter, Source listing, Sink image, EncodingChoice encoding) {
+    start_decoding_source(converter.decoding, listing, encoding);
+    start_line_reader(converter.reader, decoding_source(converter.decoding));
     start_output(converter.output, image);
     converter.previous_line_number = -1;
     converter.current_line_number = 0;
@@ -44,10 +45,12 @@ OutcomeKind convert_lines(Converter &converter) {
 
 } // namespace
 
-Outcome convert(Converter &converter, Source listing, Sink image) {
-    start_conversion(converter, listing, image);
-    write_header(converter.output);
+Outcome convert(Converter &converter, Source listing, Sink image, const ConvertOptions &options) {
+    start_conversion(converter, listing, image, options.encoding);
+    write_header(converter.output, options.name);
     OutcomeKind kind = convert_lines(converter);
+    if (converter.decoding.out_of_memory) kind = OutcomeKind::OUT_OF_MEMORY;
+    end_decoding_source(converter.decoding);
     if (kind == OutcomeKind::COMPLETE) write_trailer(converter.output);
     // What is gathered is written also after a failure; a refusal then is
     // not what the run failed of.

@@ -32,7 +32,7 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "reads the line as line 0, not above %d; remove what stands before the number",
      "a line after the first whose number spaces or tabs stand before"},
     {FindingId::CHARSET_NOT_IN_SET, "charset", ERROR, BOTH,
-     "character 0x%02X%02X is not in the target character set; replace it",
+     "character %s is not in the target character set; replace it",
      "a character the target character set lacks"},
     {FindingId::CHARSET_NO_SECOND_BYTE, "charset", ERROR, BOTH,
      "Shift_JIS first byte 0x%02X has no second byte; remove it",
@@ -69,7 +69,7 @@ constexpr FindingKind FINDING_KINDS[FINDING_KIND_COUNT] = {
      "a NUL byte ends the line's text; what follows it on the line is not converted",
      "a byte 0x00, which ends its line's text"},
     {FindingId::PASSTHROUGH, "passthrough", WARNING, FROM_CHECK,
-     "character 0x%02X%02X is not in the target character set; the converter copies its two "
+     "character %s is not in the target character set; the converter copies its two "
      "bytes, which the machine shows as two other characters",
      "a character outside the set that the converter copies as two bytes"},
     {FindingId::KEYWORD_IN_NAME, "keyword-in-name", WARNING, FROM_CHECK,
@@ -195,7 +195,8 @@ std::size_t tell_findings(LineFindings &findings, EditorCursor &cursor, FindingS
         Finding &finding = pending[i].finding;
         EditorPosition start = editor_position(cursor, pending[i].offset);
         EditorPosition end =
-            editor_position_after(cursor.bytes, cursor.length, cursor.at, start, pending[i].end);
+            editor_position_after(cursor.bytes, cursor.length, cursor.at, start, pending[i].end,
+                                  cursor.utf8);
         finding.start = {start.line, start.column, pending[i].offset};
         finding.end = {end.line, end.column, pending[i].end};
         sink.found(sink.context, finding);

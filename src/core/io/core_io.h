@@ -42,6 +42,15 @@ enum class OutcomeKind {
     NOT_AN_IMAGE,
     IMAGE_AS_LISTING, // the listing starts like an image: nothing was written
     BROKEN_IMAGE,     // offset is the first byte that does not fit
+    OUT_OF_MEMORY,    // the listing's bytes held to tell its encoding did not fit
+};
+
+// What a complete listing says besides its lines: the listing alone does
+// not convert back into the identical image.
+enum ListingNote : unsigned {
+    NAMED_IMAGE = 1,    // the image's name is not the converter's own
+    NAME_NOT_GIVEN = 2, // and no --name gives it
+    READS_AS_UTF8 = 4,  // a Shift_JIS listing that the converter would read as UTF-8
 };
 
 struct Outcome {
@@ -49,6 +58,9 @@ struct Outcome {
     std::int32_t line_number;
     std::uint64_t offset;
     std::uint64_t lines_not_read_back; // listing: lines named as not converting back
+    unsigned notes = 0;                // listing: ListingNote bits
+    // The name as --name takes it, in the listing's encoding; or its bytes in hex.
+    char name[32] = {};
 };
 
 } // namespace morvane

@@ -1,6 +1,10 @@
 #include "core/list/list_run.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "core/list/body_decoder.h"
+#include "core/list/image_name.h"
 #include "core/list/line_number_text.h"
 #include "core/list/list_decode.h"
 
@@ -65,12 +69,40 @@ ListedLine list_long(Lister &lister, std::uint64_t line_number) {
 } // namespace
 
 Outcome start_listing(Lister &lister, Source image) {
-    read_image_header(lister.reader, image);
+    if (read_image_header(lister.reader, image))
+        std::memcpy(lister.name.bytes, lister.reader.block + LEAD_IN_LENGTH, NAME_LENGTH);
     return {lister.reader.failure, 0, lister.reader.broken_at, 0};
 }
 
-Outcome list_records(Lister &lister, Sink listing, LineNotices notices) {
-    start_output(lister.output, listing);
+namespace {
+
+// Notes the image's name unless it is the converter's own: as --name
+// takes it, in the listing's encoding, or as its bytes in hex.
+void note_name(const ImageName &name, Encoding encoding, Outcome &outcome) {
+    if (is_default_name(name)) return;
+    outcome.notes |= NAMED_IMAGE;
+    unsigned char text[NAME_TEXT_ROOM];
+    int length = name_text(name, text);
+    if (length < 0) {
+        outcome.notes |= NAME_NOT_GIVEN;
+        std::size_t used = 0;
+        for (int i = 0; i < NAME_LENGTH; i++)
+            used += static_cast<std::size_t>(
+                std::snprintf(outcome.name + used, sizeof outcome.name - used,
+                              i == 0 ? "0x%02X" : " 0x%02X", name.bytes[i]));
+    } else if (encoding == Encoding::UTF_8) {
+        shift_jis_text_as_utf8(text, length, reinterpret_cast<unsigned char *>(outcome.name));
+    } else {
+        std::memcpy(outcome.name, text, static_cast<std::size_t>(length) + 1);
+    }
+}
+
+} // namespace
+
+Outcome list_records(Lister &lister, Sink listing, LineNotices notices, Encoding encoding) {
+    Sink written = encoding == Encoding::UTF_8 ? utf8_listing_sink(lister.utf8, listing)
+                                               : sniffed_listing_sink(lister.sniffed, listing);
+    start_output(lister.output, written);
     lister.notices = notices;
     lister.lines_not_read_back = 0;
     std::uint64_t lowest_number = 0; // the lowest the next line may have
@@ -94,9 +126,16 @@ Outcome list_records(Lister &lister, Sink listing, LineNotices notices) {
     OutcomeKind kind = reader.failure;
     if (kind == OutcomeKind::BROKEN_IMAGE) take_output_back_to(lister.output, lister.line_start);
     if (kind == OutcomeKind::COMPLETE && lister.output.failed) kind = OutcomeKind::WRITE_FAILED;
-    if (!flush_output(lister.output) && kind == OutcomeKind::COMPLETE)
-        kind = OutcomeKind::WRITE_FAILED;
-    return {kind, 0, reader.broken_at, lister.lines_not_read_back};
+    bool flushed = flush_output(lister.output);
+    if (encoding == Encoding::UTF_8) flushed = finish_utf8_listing(lister.utf8) && flushed;
+    if (!flushed && kind == OutcomeKind::COMPLETE) kind = OutcomeKind::WRITE_FAILED;
+    Outcome outcome{kind, 0, reader.broken_at, lister.lines_not_read_back};
+    if (kind != OutcomeKind::COMPLETE) return outcome;
+    note_name(lister.name, encoding, outcome);
+    if (encoding == Encoding::SHIFT_JIS &&
+        sniffed_encoding(lister.sniffed.sniffer) == Encoding::UTF_8)
+        outcome.notes |= READS_AS_UTF8;
+    return outcome;
 }
 
 } // namespace morvane

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
+#include "core/basic/image_format.h"
 #include "core/io/core_io.h"
 #include "core/io/output_block.h"
 #include "core/list/list_image.h"
+#include "core/text/utf8_listing.h"
 
 namespace morvane {
 
@@ -26,6 +28,11 @@ struct Lister {
     std::uint64_t line_start;
     std::uint64_t lines_not_read_back;
     LineNotices notices;
+    ImageName name; // as the header holds it
+    // The listing as it is written: in UTF-8, or in Shift_JIS looked at
+    // for whether it would be read back as UTF-8.
+    Utf8Listing utf8;
+    SniffedListing sniffed;
 };
 
 // Starts listing the image read from the source: reads and checks its
@@ -35,6 +42,10 @@ Outcome start_listing(Lister &lister, Source image);
 // Writes one listing line per record to the sink, up to the trailer. A
 // broken record ends it with the lines of the records before it whole;
 // lines_not_read_back counts the lines told to the notices.
-Outcome list_records(Lister &lister, Sink listing, LineNotices notices);
+// The listing is written in the encoding asked: Shift_JIS as the machine's
+// listings are, or UTF-8. The outcome notes what the listing alone does not
+// give back: the image's name, and a Shift_JIS listing read back as UTF-8.
+Outcome list_records(Lister &lister, Sink listing, LineNotices notices,
+                     Encoding encoding = Encoding::SHIFT_JIS);
 
 } // namespace morvane

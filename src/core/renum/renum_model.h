@@ -5,6 +5,8 @@
 // again from the listing when it is needed.
 #pragma once
 
+#include "core/text/listing_decoding.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -95,6 +97,7 @@ struct NumberTables {
 struct Renumber {
     const unsigned char *listing;
     std::size_t length;
+    const ListingText *file; // the file the listing was read from: its bytes are written
     RenumberOptions options;
     ListingFront front;
     FrontLine line;

@@ -13,7 +13,9 @@
 
 #include "core/basic/image_format.h"
 #include "core/basic/keyword_table.h"
+#include "core/findings/file_places.h"
 #include "core/renum/renum_model.h"
+#include "core/text/listing_decoding.h"
 
 namespace morvane {
 namespace {
@@ -314,7 +316,7 @@ void tell_charset_errors(Renumber &renumber) {
         const CharsetProblem &problem = line.problems[i];
         if (problem.kind == CharsetProblemKind::NOT_IN_SET)
             add_at(renumber, problem.offset, problem.offset + 2, FindingId::CHARSET_NOT_IN_SET,
-                   problem.first, problem.second);
+                   shift_jis_name(problem).text);
         if (problem.kind == CharsetProblemKind::NO_SECOND_BYTE)
             add_at(renumber, problem.offset, problem.offset + 1, FindingId::CHARSET_NO_SECOND_BYTE,
                    problem.first);
@@ -454,8 +456,17 @@ bool write_bytes(Renumber &renumber, const void *bytes, std::size_t count) {
     return !renumber.write_failed;
 }
 
+// The listing's bytes from one offset to another: as the file holds them,
+// where the listing was read as UTF-8, so that every character keeps its spelling.
 void write_listing_bytes(Renumber &renumber, std::size_t from, std::size_t to) {
-    if (to > from) write_bytes(renumber, renumber.listing + from, to - from);
+    if (to <= from) return;
+    const ListingText *file = renumber.file;
+    if (file == nullptr || file->encoding == Encoding::SHIFT_JIS) {
+        write_bytes(renumber, renumber.listing + from, to - from);
+        return;
+    }
+    std::size_t file_from = file_offset(*file, from), file_to = file_offset(*file, to);
+    write_bytes(renumber, file->file + file_from, file_to - file_from);
 }
 
 void write_line(Renumber &renumber, const RenumLine &line, std::uint32_t new_number) {
@@ -561,10 +572,9 @@ void start_renumber(Renumber &renumber, const unsigned char *listing, std::size_
     renumber.out = out;
 }
 
-} // namespace
-
-RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t length,
-                                 const RenumberOptions &options, Sink out, FindingSink findings) {
+RenumberOutcome renumber_text(const unsigned char *listing, std::size_t length,
+                              const ListingText *file, const RenumberOptions &options, Sink out,
+                              FindingSink findings) {
     if (starts_like_image(listing, length)) {
         tell_image_as_listing(listing, length, findings);
         return RenumberOutcome::REFUSED;
@@ -579,6 +589,7 @@ RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t lengt
     }
     auto *renumber = new (room) Renumber{};
     renumber->numbers = numbers;
+    renumber->file = file;
     start_renumber(*renumber, listing, length, options, out);
     RenumberOutcome outcome = renumber_taken(*renumber, findings);
     free_findings(renumber->findings);
@@ -586,6 +597,20 @@ RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t lengt
     std::free(room);
     std::free(numbers);
     return outcome;
+}
+
+} // namespace
+
+RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t length,
+                                 const RenumberOptions &options, Sink out, FindingSink findings) {
+    return renumber_text(listing, length, nullptr, options, out, findings);
+}
+
+RenumberOutcome renumber_listing(const ListingText &listing, const RenumberOptions &options,
+                                 Sink out, FindingSink findings) {
+    FilePlaces places;
+    return renumber_text(listing.text, listing.length, &listing, options, out,
+                         findings_in_file(places, listing, findings));
 }
 
 } // namespace morvane

@@ -10,6 +10,7 @@
 
 #include "core/findings/findings.h"
 #include "core/io/core_io.h"
+#include "core/text/listing_decoding.h"
 
 namespace morvane {
 
@@ -31,5 +32,11 @@ enum class RenumberOutcome {
 // listing to out.
 RenumberOutcome renumber_listing(const unsigned char *listing, std::size_t length,
                                  const RenumberOptions &options, Sink out, FindingSink findings);
+
+// The same for a listing in either encoding: written in the encoding it
+// was read in, each character as the file spells it, with the findings at
+// the file's places.
+RenumberOutcome renumber_listing(const ListingText &listing, const RenumberOptions &options, Sink out,
+                                 FindingSink findings);
 
 } // namespace morvane

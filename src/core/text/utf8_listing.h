@@ -1,0 +1,49 @@
+// Writing a listing as UTF-8: the Shift_JIS listing the lister spells,
+// each character as its Unicode character, katakana full width with their
+// sound marks joined (ガ, パ) where the line still reads back into the same
+// bytes, and every byte that stands for no character as U+F700 + the byte.
+// A UTF-8 listing so written reads back into exactly the target bytes of
+// the Shift_JIS one.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/io/core_io.h"
+#include "core/text/unicode_text.h"
+
+namespace morvane {
+
+// Room for a line gathered before it is written: longer lines go on in
+// pieces, their kana half width.
+constexpr std::size_t UTF8_LINE_ROOM = 16 * 1024;
+
+struct Utf8Listing {
+    Sink out;
+    std::uint64_t taken;      // Shift_JIS bytes taken
+    std::uint64_t line_taken; // those taken before the gathered line
+    std::size_t length;       // the line gathered
+    bool failed;
+    unsigned char line[UTF8_LINE_ROOM];
+    unsigned char written[4 * UTF8_LINE_ROOM];
+};
+
+// A sink that takes the Shift_JIS listing and writes it on to out as
+// UTF-8; finish_utf8_listing writes what is gathered when all is taken.
+// It takes back (truncate) only bytes of the line still gathered.
+Sink utf8_listing_sink(Utf8Listing &listing, Sink out);
+bool finish_utf8_listing(Utf8Listing &listing);
+
+// Writes Shift_JIS text (a few bytes: a name) as UTF-8 at out, which has
+// room for four bytes each, ending in 0x00, with no kana widened; its length.
+int shift_jis_text_as_utf8(const unsigned char *text, int length, unsigned char *out);
+
+// A sink that passes a Shift_JIS listing on to out and tells, once all is
+// written, whether a listing of those bytes would be read as UTF-8.
+struct SniffedListing {
+    Sink out;
+    EncodingSniffer sniffer;
+};
+Sink sniffed_listing_sink(SniffedListing &listing, Sink out);
+
+} // namespace morvane
