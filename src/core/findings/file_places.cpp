@@ -23,7 +23,11 @@ void tell_in_file(void *context, const Finding &finding) {
         editor_position_after(listing.file, listing.file_length, places.cursor.at, at, end, true);
     moved.start = {at.line, at.column, start};
     moved.end = {after.line, after.column, end};
-    if (finding.id == FindingId::CHARSET_NOT_IN_SET && start < listing.file_length) {
+    // A character read as the pair no character has is named as the file holds it.
+    std::size_t text_at = finding.start.offset;
+    bool outside = text_at + 1 < listing.length && listing.text[text_at] == OUTSIDE_SET_FIRST &&
+                   listing.text[text_at + 1] == OUTSIDE_SET_SECOND;
+    if (finding.id == FindingId::CHARSET_NOT_IN_SET && outside && start < listing.file_length) {
         char name[CHARACTER_NAME_ROOM];
         name_character(code_point_at(listing, finding.start.offset), listing.file + start, 1, name);
         set_finding(moved, finding.id, name);

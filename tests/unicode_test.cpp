@@ -1,0 +1,403 @@
+// Listings in UTF-8: the programs as a user runs them on UTF-8 files, and
+// the properties that tie a Shift_JIS listing to its UTF-8 twin.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/text/unicode_text.h"
+#include "morvane.h"
+#include "support.h"
+
+namespace {
+
+// ---- The programs on UTF-8 files, and the options --encoding and --name.
+
+struct ProgramCase {
+    const char *name;
+    const char *program; // "morvane", "morvane-list", "morvane-check", "morvane-renum"
+    std::vector<std::string> options;
+    std::string input; // the file the program reads
+    int status;
+    std::string errors;      // "IN" stands for the input's path
+    std::string output = ""; // the output file's bytes, hex for an image
+};
+
+const std::string LEAD_IN = std::string(10, '\xD3');
+const std::string MRV = std::string("mrv") + std::string(3, '\0');
+const std::string TRAILER = std::string(12, '\0');
+
+std::string image(const std::string &name, const std::string &records_hex) {
+    return LEAD_IN + name + from_hex(records_hex) + TRAILER;
+}
+
+const ProgramCase PROGRAM_CASES[] = {
+    {"KatakanaInUtf8AsInShiftJis",
+     "morvane",
+     {},
+     "10 PRINT \"アイウ\"\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 95 20 22 B1 B2 B3 22 00"))},
+    {"BothSpellingsOfTheWaveDashAndTheMinus",
+     "morvane",
+     {},
+     "10 \"〜～−－\"\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 22 7E 7E 2D 2D 22 00"))},
+    {"HalfWidthKanaAndTheYenSign",
+     "morvane",
+     {},
+     "10 \"ｶﾞ¥\"\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 22 B6 DE 5C 22 00"))},
+    {"PrivateUseCodePointsAreBytes",
+     "morvane",
+     {},
+     "10 \"\uF7A0\uF7E3@\"\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 22 A0 E3 40 22 00"))},
+    {"ByteOrderMarkThenUtf8",
+     "morvane",
+     {},
+     "\xEF\xBB\xBF"
+     "10 \"ア\"\r\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 22 B1 22 00"))},
+    {"LatinLetterOutsideTheSetStops",
+     "morvane",
+     {},
+     "10 PRINT \"café\"\n",
+     1,
+     "Illegal character found in next of 0\n",
+     hex(LEAD_IN + MRV)},
+    {"KanjiOutsideTheSetStops",
+     "morvane",
+     {},
+     "10 END\n20 PRINT \"漢字\"\n",
+     1,
+     "Illegal character found in next of 10\n",
+     hex(image(MRV, "FF FF 0A 00 80 00").substr(0, 22))},
+    {"ShiftJisChosenReadsTheBytes",
+     "morvane",
+     {"--encoding=shift_jis"},
+     "10 \"\xC3\xA8\"\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 22 C3 A8 22 00"))},
+    {"Utf8ChosenWithSpace",
+     "morvane",
+     {"--encoding", "utf-8"},
+     "10 \"ア\"\n",
+     0,
+     "",
+     hex(image(MRV, "FF FF 0A 00 22 B1 22 00"))},
+    {"UnknownEncodingNamed",
+     "morvane",
+     {"--encoding=latin1"},
+     "10 END\n",
+     1,
+     "morvane: unknown encoding 'latin1': use utf-8 or shift_jis\n"},
+    {"ShortestName",
+     "morvane",
+     {"--name=A"},
+     "10 END\n",
+     0,
+     "",
+     hex(image(std::string("A") + std::string(5, '\0'), "FF FF 0A 00 80 00"))},
+    {"LongestName",
+     "morvane",
+     {"--name", "GAME01"},
+     "10 END\n",
+     0,
+     "",
+     hex(image("GAME01", "FF FF 0A 00 80 00"))},
+    {"KanaNameAsTheConverterWritesIt",
+     "morvane",
+     {"--name=ゲーム"},
+     "10 END\n",
+     0,
+     "",
+     hex(image(from_hex("B9 DE B0 D1 00 00"), "FF FF 0A 00 80 00"))},
+    {"NameTooLong",
+     "morvane",
+     {"--name=GAMEOVER"},
+     "10 END\n",
+     1,
+     "morvane: the name GAMEOVER is longer than the 6 bytes of the image's name field\n"},
+    {"NameOutsideTheSet",
+     "morvane",
+     {"--name=é"},
+     "10 END\n",
+     1,
+     "morvane: the name é holds a character that is not in the target character set\n"},
+    {"EmptyName",
+     "morvane",
+     {"--name="},
+     "10 END\n",
+     1,
+     "morvane: --name needs a name of 1 to 6 characters\n"},
+    {"ListsUtf8WithKatakanaFullWidthAndMarksJoined",
+     "morvane-list",
+     {"--encoding=utf-8"},
+     image(MRV, "FF FF 0A 00 22 B6 DE CA DF B1 DE A0 22 00"),
+     0,
+     "",
+     "10 \"ガパア゛\uF7A0\"\n"},
+    {"ListsTheName",
+     "morvane-list",
+     {},
+     image("GAME" + std::string(2, '\0'), "FF FF 0A 00 80 00"),
+     2,
+     "The image's name is GAME: convert the listing back with morvane --name=GAME\n",
+     "10 END\n"},
+    {"ChecksColumnsInCharactersAndNamesTheCharacter",
+     "morvane-check",
+     {},
+     "10 A$=\"ｶﾞ今\"\n",
+     1,
+     "IN:1:10: error: character 今 (U+4ECA) is not in the target character set; replace it "
+     "[charset]\n"},
+    {"NamesAShiftJisCharacterToo",
+     "morvane-check",
+     {},
+     "10 A$=\"\x8D\xA1\"\n",
+     1,
+     "IN:1:8: error: character 今 (U+4ECA) is not in the target character set; replace it "
+     "[charset]\n"},
+    {"RenumbersInTheEncodingItRead",
+     "morvane-renum",
+     {},
+     "5 PRINT \"〜～ア\":GOTO 5\n",
+     0,
+     "",
+     "10 PRINT \"〜～ア\":GOTO 10\n"},
+};
+
+class Programs : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(Programs, RunAsTheyShould) {
+    const ProgramCase &c = GetParam();
+    TempDir dir;
+    const std::string in = dir.path("in"), out = dir.path("out");
+    write_file(in, c.input);
+    std::vector<std::string> arguments = c.options;
+    bool checking = std::string(c.program) == "morvane-check";
+    arguments.push_back(in);
+    if (!checking) arguments.push_back(out);
+    std::string program = c.program;
+    const char *binary = program == "morvane"         ? MORVANE_BINARY
+                         : program == "morvane-list"  ? MORVANE_LIST_BINARY
+                         : program == "morvane-check" ? MORVANE_CHECK_BINARY
+                                                      : MORVANE_RENUM_BINARY;
+    RunResult run = run_program(binary, arguments);
+    EXPECT_EQ(run.status, c.status);
+    std::string printed = checking ? run.output : run.errors;
+    std::string expected = c.errors;
+    for (std::size_t at; (at = expected.find("IN:")) != std::string::npos;)
+        expected.replace(at, 2, in);
+    EXPECT_EQ(printed, expected);
+    if (checking) return;
+    std::string written = file_exists(out) ? read_file(out) : "";
+    EXPECT_EQ(std::string(c.program) == "morvane" ? hex(written) : written, c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Unicode, Programs, testing::ValuesIn(PROGRAM_CASES),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ---- Properties: a Shift_JIS listing and its UTF-8 twin.
+
+// The code point that reads as exactly this Shift_JIS pair, or that the
+// target set lacks as the pair's own character does; 0 if there is none.
+std::uint32_t twin_character(unsigned char lead, unsigned char trail) {
+    std::uint32_t code_point = morvane::code_point_of_shift_jis(lead, trail);
+    if (code_point == 0) return 0;
+    int spelling = morvane::shift_jis_spelling(code_point);
+    return spelling == (lead << 8 | trail) || spelling == morvane::NOT_IN_SET ? code_point : 0;
+}
+
+// The UTF-8 twin of a Shift_JIS listing: each character the target set
+// holds as its Unicode character, every other byte from 0x80 up as U+F700 + it.
+std::string utf8_twin(const std::string &shift_jis, bool byte_order_mark, bool crlf) {
+    std::string twin = byte_order_mark ? "\xEF\xBB\xBF" : "";
+    std::vector<unsigned char> bytes(shift_jis.begin(), shift_jis.end());
+    auto put = [&](std::uint32_t code_point) {
+        if (code_point < 0x80) {
+            if (crlf && code_point == '\n') twin += '\r';
+            twin += static_cast<char>(code_point);
+        } else if (code_point < 0x800) {
+            twin += static_cast<char>(0xC0 | code_point >> 6);
+            twin += static_cast<char>(0x80 | (code_point & 0x3F));
+        } else {
+            twin += static_cast<char>(0xE0 | code_point >> 12);
+            twin += static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
+            twin += static_cast<char>(0x80 | (code_point & 0x3F));
+        }
+    };
+    // The characters the converter takes, decoded by the converter itself:
+    // each two-byte character alone on a line converts, or it is bytes.
+    for (std::size_t at = 0; at < bytes.size(); at++) {
+        unsigned char b = bytes[at];
+        if (b < 0x80) {
+            put(b);
+        } else if (b >= 0xA1 && b <= 0xDF) {
+            put(0xFF61 + (b - 0xA1));
+        } else if (b <= 0x9F && at + 1 < bytes.size() && twin_character(b, bytes[at + 1]) != 0) {
+            put(twin_character(b, bytes[at + 1]));
+            at++;
+        } else {
+            put(0xF700 + b);
+        }
+    }
+    return twin;
+}
+
+struct Converted {
+    int status;
+    std::string image, message;
+};
+
+Converted convert_in_memory(const std::string &listing,
+                            int encoding = MORVANE_ENCODING_BY_CONTENT) {
+    unsigned char *image = nullptr;
+    size_t length = 0;
+    morvane_result result{};
+    morvane_options options{encoding, nullptr};
+    morvane_convert_with(reinterpret_cast<const unsigned char *>(listing.data()), listing.size(),
+                         "L", &options, &image, &length, &result);
+    Converted converted{result.status, std::string(reinterpret_cast<char *>(image), length),
+                        result.message};
+    morvane_free(image);
+    return converted;
+}
+
+std::vector<morvane_finding> check_in_memory(const std::string &listing) {
+    morvane_finding *findings = nullptr;
+    size_t count = 0;
+    morvane_check(reinterpret_cast<const unsigned char *>(listing.data()), listing.size(),
+                  &findings, &count);
+    std::vector<morvane_finding> found(findings, findings + count);
+    morvane_free(findings);
+    return found;
+}
+
+Converted renumber_in_memory(const std::string &listing) {
+    unsigned char *output = nullptr;
+    size_t length = 0;
+    morvane_result result{};
+    morvane_renumber(reinterpret_cast<const unsigned char *>(listing.data()), listing.size(), "L",
+                     10, 10, 0, &output, &length, &result);
+    Converted renumbered{result.status, std::string(reinterpret_cast<char *>(output), length), ""};
+    morvane_free(output);
+    return renumbered;
+}
+
+std::vector<std::string> shift_jis_listings() {
+    static const char *const PIECES[] = {
+        "10",       "20",       " ",        "\n",   "PRINT", "\"",       "\x82\xA0", "\x83\x4B",
+        "\x81\x60", "\x8D\xA1", "\xE0\x40", "\x82", "A",     "GOTO ",    "SCORE",    "DATA ",
+        "REM ",     "\xB6\xDE", "\xCA\xDF", "\xA0", "\xFF",  "\x87\x90", "\x8C\x8E", "70000 ",
+        ":",        "@a",       "GOSUB 9",  "\t",   "\x5C"};
+    std::mt19937 random(26);
+    std::vector<std::string> listings;
+    for (int i = 0; i < 3000; i++) {
+        std::string listing;
+        for (unsigned piece = random() % 30; piece > 0; piece--)
+            listing += PIECES[random() % std::size(PIECES)];
+        listings.push_back(listing);
+    }
+    return listings;
+}
+
+// Each twin, with and without the byte-order mark, with LF and CR LF, gives
+// the Shift_JIS listing's image, status and message, its findings (at the
+// same columns where the twin spells every character as one), and a
+// renumbering that converts into the same image.
+TEST(UnicodeProperty, Utf8TwinsGiveWhatTheShiftJisListingGives) {
+    for (const std::string &listing : shift_jis_listings()) {
+        // A listing that reads as UTF-8 already has no Shift_JIS reading to compare.
+        if (morvane::listing_encoding(reinterpret_cast<const unsigned char *>(listing.data()),
+                                      listing.size()) == morvane::Encoding::UTF_8)
+            continue;
+        const Converted expected = convert_in_memory(listing);
+        const std::vector<morvane_finding> findings = check_in_memory(listing);
+        const Converted renumbered = renumber_in_memory(listing);
+        for (int variant = 0; variant < 4; variant++) {
+            std::string twin = utf8_twin(listing, variant & 1, variant & 2);
+            if (twin == listing) continue; // pure ASCII: the same file
+            // U+F780-U+F7FF, bytes without a character, are a column each.
+            bool one_column_each = twin.find("\xEF\x9E") == std::string::npos &&
+                                   twin.find("\xEF\x9F") == std::string::npos;
+            std::string context =
+                hex(listing.substr(0, 120)) + " / variant " + std::to_string(variant);
+            Converted got = convert_in_memory(twin, MORVANE_ENCODING_UTF_8);
+            EXPECT_EQ(got.status, expected.status) << context;
+            EXPECT_EQ(hex(got.image), hex(expected.image)) << context;
+            EXPECT_EQ(got.message, expected.message) << context;
+            if ((variant & 2) == 0) {
+                std::vector<morvane_finding> twin_findings = check_in_memory(twin);
+                ASSERT_EQ(twin_findings.size(), findings.size()) << context;
+                for (std::size_t k = 0; k < findings.size(); k++) {
+                    EXPECT_STREQ(twin_findings[k].name, findings[k].name) << context;
+                    EXPECT_STREQ(twin_findings[k].message, findings[k].message) << context;
+                    EXPECT_EQ(twin_findings[k].line, findings[k].line) << context;
+                    if (one_column_each) {
+                        EXPECT_EQ(twin_findings[k].column, findings[k].column) << context;
+                    }
+                }
+                Converted twin_renumbered = renumber_in_memory(twin);
+                EXPECT_EQ(twin_renumbered.status, renumbered.status) << context;
+                EXPECT_EQ(
+                    hex(convert_in_memory(twin_renumbered.image, MORVANE_ENCODING_UTF_8).image),
+                    hex(convert_in_memory(renumbered.image).image))
+                    << context;
+            }
+        }
+    }
+}
+
+// Every image the converter completes lists as UTF-8 that converts back,
+// with no option, into the identical image; the listing is valid UTF-8.
+TEST(UnicodeProperty, CompletedImagesListInUtf8AndConvertBack) {
+    int completed = 0;
+    for (const std::string &listing : shift_jis_listings()) {
+        Converted image = convert_in_memory(listing);
+        if (image.status != 0) continue;
+        completed++;
+        unsigned char *text = nullptr;
+        size_t length = 0;
+        morvane_result result{};
+        morvane_options utf8{MORVANE_ENCODING_UTF_8, nullptr};
+        int status =
+            morvane_list_with(reinterpret_cast<const unsigned char *>(image.image.data()),
+                              image.image.size(), "I", &utf8, &text, &length, nullptr, &result);
+        std::string listed(reinterpret_cast<char *>(text), length);
+        morvane_free(text);
+        if (status == 2) continue; // a line the lister names as not converting back
+        ASSERT_EQ(status, 0) << result.message;
+        EXPECT_EQ(hex(convert_in_memory(listed).image), hex(image.image)) << listed;
+    }
+    EXPECT_GT(completed, 500) << completed;
+}
+
+// A UTF-8 listing with a character the target set lacks never completes.
+TEST(UnicodeProperty, CharactersOutsideTheSetNeverComplete) {
+    const char *const outside[] = {"é", "漢", "😀", "Ω", "\uF6FF", "\uF77F", "鷗", "\uFEFF"};
+    std::mt19937 random(29);
+    for (int i = 0; i < 500; i++) {
+        std::string listing = "10 PRINT \"ア";
+        for (unsigned piece = random() % 5; piece > 0; piece--)
+            listing += "イ";
+        listing += outside[random() % std::size(outside)];
+        listing += random() % 2 ? "\"\n" : ":REM ウ\n";
+        EXPECT_EQ(convert_in_memory(listing).status, 1) << listing;
+    }
+}
+
+} // namespace
