@@ -113,6 +113,16 @@ bool may_start_label(const unsigned char *listing, std::size_t at) {
         before--;
     if (before == 0) return true;
     unsigned char c = listing[before - 1];
+    // A byte from 0x80 to 0x9F starts a two-byte character, the @ its
+    // second byte (ア is 0x83 0x40), unless it is itself a second byte:
+    // such bytes pair from the start of their run.
+    if (at == before && c >= 0x80 && c <= 0x9F) {
+        std::size_t run = 1;
+        while (run < before && listing[before - 1 - run] >= 0x80 &&
+               listing[before - 1 - run] <= 0x9F)
+            run++;
+        if (run % 2 == 1) return false;
+    }
     // Control bytes and bytes above ASCII: line ends, raw tokens, and what the
     // reading may drop or join.
     if (c < 0x21 || c >= 0x7F || c == ',' || c == '-') return true;

@@ -5,6 +5,7 @@
 
 #include "core/basic/charset.h"
 #include "core/basic/line_text.h"
+#include "core/basic/word_scan.h"
 
 namespace morvane {
 namespace {
@@ -81,6 +82,13 @@ std::size_t write_as_utf8(const unsigned char *text, std::size_t length, bool wi
                           unsigned char *out) {
     std::size_t written = 0;
     for (std::size_t at = 0; at < length;) {
+        // ASCII, most of a listing, eight bytes at a time.
+        while (at + WORD_SIZE <= length && (load_word(text + at) & HIGH_BITS) == 0) {
+            std::memcpy(out + written, text + at, WORD_SIZE);
+            at += WORD_SIZE;
+            written += WORD_SIZE;
+        }
+        if (at == length) break;
         unsigned char b = text[at];
         if (b < 0x80) {
             out[written++] = b;
@@ -117,13 +125,27 @@ std::size_t write_as_utf8(const unsigned char *text, std::size_t length, bool wi
 
 // Writes the first count bytes of the gathered line on, kana widened where
 // the whole line stays within what the converter reads of a line.
+void flush_written(Utf8Listing &listing) {
+    if (!listing.failed && listing.written_length > 0 &&
+        !listing.out.write(listing.out.context, listing.written, listing.written_length))
+        listing.failed = true;
+    listing.written_length = 0;
+}
+
+// A Shift_JIS byte becomes at most three UTF-8 bytes (U+F700 + the byte).
+constexpr std::size_t MOST_UTF8_PER_BYTE = 3;
+static_assert(sizeof(Utf8Listing::written) >= MOST_UTF8_PER_BYTE * UTF8_LINE_ROOM);
+
 void write_gathered(Utf8Listing &listing, std::size_t count, bool whole_line) {
     std::size_t content = count > 0 && listing.line[count - 1] == '\n' ? count - 1 : count;
-    bool widen = whole_line && widened_length(listing.line, content) < LONGEST_LINE;
-    std::size_t written = write_as_utf8(listing.line, count, widen, listing.written);
-    if (!listing.failed && written > 0 &&
-        !listing.out.write(listing.out.context, listing.written, written))
-        listing.failed = true;
+    // Widening at most doubles a line: only a long one can pass the most
+    // the converter reads of a line.
+    bool widen = whole_line && (2 * content < LONGEST_LINE ||
+                                widened_length(listing.line, content) < LONGEST_LINE);
+    if (sizeof listing.written - listing.written_length < MOST_UTF8_PER_BYTE * count)
+        flush_written(listing);
+    listing.written_length +=
+        write_as_utf8(listing.line, count, widen, listing.written + listing.written_length);
     std::memmove(listing.line, listing.line + count, listing.length - count);
     listing.length -= count;
     listing.line_taken += count;
@@ -178,13 +200,14 @@ bool truncate_sniffed(void *context, std::uint64_t position) {
 Sink utf8_listing_sink(Utf8Listing &listing, Sink out) {
     listing.out = out;
     listing.taken = listing.line_taken = 0;
-    listing.length = 0;
+    listing.length = listing.written_length = 0;
     listing.failed = false;
     return {take_listing_bytes, take_back, &listing};
 }
 
 bool finish_utf8_listing(Utf8Listing &listing) {
     if (listing.length > 0) write_gathered(listing, listing.length, true);
+    flush_written(listing);
     return !listing.failed;
 }
 

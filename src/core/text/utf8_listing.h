@@ -20,9 +20,10 @@ constexpr std::size_t UTF8_LINE_ROOM = 16 * 1024;
 
 struct Utf8Listing {
     Sink out;
-    std::uint64_t taken;      // Shift_JIS bytes taken
-    std::uint64_t line_taken; // those taken before the gathered line
-    std::size_t length;       // the line gathered
+    std::uint64_t taken;        // Shift_JIS bytes taken
+    std::uint64_t line_taken;   // those taken before the gathered line
+    std::size_t length;         // the line gathered
+    std::size_t written_length; // UTF-8 bytes waiting to be written on
     bool failed;
     unsigned char line[UTF8_LINE_ROOM];
     unsigned char written[4 * UTF8_LINE_ROOM];
