@@ -4,17 +4,17 @@
 // file that takes back a broken record's line, the message printed from
 // the outcome), bytes, status and message alike.
 #include <algorithm>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "core/convert/convert_run.h"
 #include "core/basic/image_format.h"
-#include "in_memory.h"
-#include "core/list/list_run.h"
+#include "core/convert/convert_run.h"
 #include "core/io/run_messages.h"
+#include "core/list/list_run.h"
+#include "in_memory.h"
 
 using namespace morvane;
 
@@ -76,8 +76,9 @@ Lister lister;
         if (outcome.kind == OutcomeKind::COMPLETE)
             outcome = list_records(lister, sink, {add_line_not_read_back, &message});
     }
-    int status = with_outcome_message(
-        outcome, "input", "input", [&](const char *f, auto... a) { add_line(message, f, a...); });
+    auto print = [&](const char *f, auto... a) { add_line(message, f, a...); };
+    if (outcome.kind == OutcomeKind::COMPLETE) with_listing_notes(outcome, print);
+    int status = with_outcome_message(outcome, "input", "input", print);
     return {status, output, message};
 }
 

@@ -11,8 +11,7 @@
 
 namespace {
 
-std::string findings_of(const std::uint8_t *data, std::size_t size, bool &any_error,
-                        bool &labels) {
+std::string findings_of(const std::uint8_t *data, std::size_t size, bool &any_error, bool &labels) {
     morvane_finding *findings = nullptr;
     std::size_t count = 0;
     require(morvane_check(data, size, &findings, &count) >= 0, "memory for the findings");

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "in_memory.h"
 #include "core/basic/line_text.h"
+#include "in_memory.h"
 
 namespace {
 

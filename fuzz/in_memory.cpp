@@ -7,14 +7,15 @@
 
 namespace {
 
-using Run = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
-                    morvane_result *);
-
-Outcome run_in_memory(Run run, const std::uint8_t *data, std::size_t size) {
+Outcome run_in_memory(bool converting, const std::uint8_t *data, std::size_t size, int encoding) {
     unsigned char *output = nullptr;
     std::size_t length = 0;
     morvane_result result;
-    int status = run(data, size, "input", &output, &length, &result);
+    morvane_options options{encoding, nullptr};
+    int status =
+        converting
+            ? morvane_convert_with(data, size, "input", &options, &output, &length, &result)
+            : morvane_list_with(data, size, "input", &options, &output, &length, nullptr, &result);
     require(status == result.status, "the status returned is the result's");
     require(output != nullptr, "an output buffer every time");
     Outcome outcome{status, std::string(reinterpret_cast<char *>(output), length), result.message};
@@ -24,12 +25,12 @@ Outcome run_in_memory(Run run, const std::uint8_t *data, std::size_t size) {
 
 } // namespace
 
-Outcome convert_in_memory(const std::uint8_t *data, std::size_t size) {
-    return run_in_memory(morvane_convert, data, size);
+Outcome convert_in_memory(const std::uint8_t *data, std::size_t size, int encoding) {
+    return run_in_memory(true, data, size, encoding);
 }
 
-Outcome list_in_memory(const std::uint8_t *data, std::size_t size) {
-    return run_in_memory(morvane_list, data, size);
+Outcome list_in_memory(const std::uint8_t *data, std::size_t size, int encoding) {
+    return run_in_memory(false, data, size, encoding);
 }
 
 void require(bool condition, const char *what) {

@@ -12,11 +12,11 @@ struct Outcome {
     std::string message; // what the command line prints on standard error
 };
 
-// Converts the bytes as a listing.
-Outcome convert_in_memory(const std::uint8_t *data, std::size_t size);
+// Converts the bytes as a listing, read as the encoding says (a morvane_encoding).
+Outcome convert_in_memory(const std::uint8_t *data, std::size_t size, int encoding = 0);
 
-// Lists the bytes as an image.
-Outcome list_in_memory(const std::uint8_t *data, std::size_t size);
+// Lists the bytes as an image, writing the listing in the encoding.
+Outcome list_in_memory(const std::uint8_t *data, std::size_t size, int encoding = 0);
 
 // Aborts with the property's name, for libFuzzer to report, unless condition holds.
 void require(bool condition, const char *what);

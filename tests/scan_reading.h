@@ -72,7 +72,9 @@ inline std::string differences(const std::string &listing) {
     unsigned char *image = nullptr;
     std::size_t image_length = 0;
     morvane_result result;
-    morvane_convert(bytes, listing.size(), "L", &image, &image_length, &result);
+    // The scanner reads the bytes as Shift_JIS; so must the converter here.
+    morvane_options shift_jis{MORVANE_ENCODING_SHIFT_JIS, nullptr};
+    morvane_convert_with(bytes, listing.size(), "L", &shift_jis, &image, &image_length, &result);
     std::string records(reinterpret_cast<char *>(image), image_length);
     morvane_free(image);
     auto *front = new morvane::ListingFront;

@@ -77,6 +77,8 @@ const ProgramCase PROGRAM_CASES[] = {
      1,
      "Illegal character found in next of 0\n",
      hex(LEAD_IN + MRV)},
+    {"OutsideTheSetStopsAlsoAfterAFirstByteWrittenAsUF783", "morvane", {},
+     "10 \"\uF783\u030F\"\n", 1, "Illegal character found in next of 0\n", hex(LEAD_IN + MRV)},
     {"KanjiOutsideTheSetStops",
      "morvane",
      {},

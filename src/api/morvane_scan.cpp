@@ -30,7 +30,7 @@ morvane_item public_item(Scan &scan, const Item &item) {
     out.value = numbered ? static_cast<long long>(item.value) : -1;
     // At the file's places, where the listing was read as UTF-8.
     out.offset = file_offset(*scan.listing, text_origin(line, item.start));
-    out.length = file_offset(*scan.listing, text_end_offset(line, item.end - 1)) - out.offset;
+    out.length = file_end_offset(*scan.listing, text_end_offset(line, item.end - 1)) - out.offset;
     EditorPosition position = editor_position(scan.cursor, out.offset);
     out.line = position.line;
     out.column = position.column;
@@ -45,8 +45,15 @@ bool scan_listing(Scan &scan, const ListingText &listing) {
     while (read_next_line(scan.front, scan.line)) {
         LineScan line_scan;
         start_line_scan(line_scan, scan.line.text);
-        for (Item item; scan_item(line_scan, item);)
-            if (!scan.items.add(public_item(scan, item))) return false;
+        for (Item item; scan_item(line_scan, item);) {
+            morvane_item out = public_item(scan, item);
+            // Items within one character of a UTF-8 file (the pairs a character
+            // outside the set is read as) are the one item the first gives.
+            const morvane_item *last =
+                scan.items.count > 0 ? &scan.items.items[scan.items.count - 1] : nullptr;
+            if (last != nullptr && out.offset < last->offset + last->length) continue;
+            if (!scan.items.add(out)) return false;
+        }
     }
     return true;
 }

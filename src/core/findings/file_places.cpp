@@ -25,9 +25,14 @@ void tell_in_file(void *context, const Finding &finding) {
     moved.end = {after.line, after.column, end};
     // A character read as the pair no character has is named as the file holds it.
     std::size_t text_at = finding.start.offset;
-    bool outside = text_at + 1 < listing.length && listing.text[text_at] == OUTSIDE_SET_FIRST &&
+    bool outside = finding.id == FindingId::CHARSET_NOT_IN_SET && text_at + 1 < listing.length &&
+                   listing.text[text_at] == OUTSIDE_SET_FIRST &&
                    listing.text[text_at + 1] == OUTSIDE_SET_SECOND;
-    if (finding.id == FindingId::CHARSET_NOT_IN_SET && outside && start < listing.file_length) {
+    // Its pair stands twice: the character is told once.
+    bool again = outside && places.told_outside && places.last_outside == start;
+    if (again) return;
+    if (outside) places.told_outside = true, places.last_outside = start;
+    if (outside && start < listing.file_length) {
         char name[CHARACTER_NAME_ROOM];
         name_character(code_point_at(listing, finding.start.offset), listing.file + start, 1, name);
         set_finding(moved, finding.id, name);
@@ -40,7 +45,8 @@ void tell_in_file(void *context, const Finding &finding) {
 
 FindingSink findings_in_file(FilePlaces &places, const ListingText &listing, FindingSink sink) {
     if (listing.encoding == Encoding::SHIFT_JIS) return sink;
-    places = {&listing, start_editor_cursor(listing.file, listing.file_length, true), sink};
+    places = {&listing, start_editor_cursor(listing.file, listing.file_length, true), sink, false,
+              0};
     return {tell_in_file, &places};
 }
 

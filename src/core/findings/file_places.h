@@ -14,6 +14,8 @@ struct FilePlaces {
     const ListingText *listing;
     EditorCursor cursor;
     FindingSink sink;
+    bool told_outside;        // a character outside the set was told, at
+    std::size_t last_outside; // this file offset
 };
 
 // A sink that moves each finding to its place in the listing's file and

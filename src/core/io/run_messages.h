@@ -22,8 +22,8 @@ template <typename Print> void with_listing_notes(const Outcome &outcome, Print 
         print("The image's name is %s: convert the listing back with morvane --name=%s",
               outcome.name, outcome.name);
     if ((outcome.notes & READS_AS_UTF8) != 0)
-        print("The listing is valid UTF-8, so morvane reads it as UTF-8: convert it back with "
-              "morvane --encoding=shift_jis");
+        print("%s", "The listing is valid UTF-8, so morvane reads it as UTF-8: convert it back "
+                    "with morvane --encoding=shift_jis");
 }
 
 // Calls print(format, argument) with the message the outcome ends with,

@@ -30,7 +30,7 @@ struct Decoded {
 };
 
 // Reads the UTF-8 characters of bytes as Shift_JIS into out, which has
-// room for two bytes each; a character cut short at the end waits for
+// room for OUTSIDE_SET_WIDTH bytes each; a character cut short at the end waits for
 // more unless the input ends there. Tells each character that is not one
 // ASCII byte to anchor(text, file, width, length), offsets from the call's start.
 template <typename Anchor>
@@ -56,9 +56,11 @@ Decoded decode_characters(const unsigned char *bytes, std::size_t length, unsign
         int spelling = read == 0 ? NOT_IN_SET : shift_jis_spelling(code_point);
         std::uint8_t width = 1;
         if (spelling == NOT_IN_SET) {
-            out[written] = OUTSIDE_SET_FIRST;
-            out[written + 1] = OUTSIDE_SET_SECOND;
-            width = 2;
+            for (int i = 0; i < OUTSIDE_SET_WIDTH; i += 2) {
+                out[written + i] = OUTSIDE_SET_FIRST;
+                out[written + i + 1] = OUTSIDE_SET_SECOND;
+            }
+            width = OUTSIDE_SET_WIDTH;
         } else if (spelling > 0xFF) {
             out[written] = static_cast<unsigned char>(spelling >> 8);
             out[written + 1] = static_cast<unsigned char>(spelling & 0xFF);
@@ -84,8 +86,8 @@ bool read_listing_text(const unsigned char *file, std::size_t length, EncodingCh
         listing_encoding(file, length) == Encoding::SHIFT_JIS)
         return true;
     listing.encoding = Encoding::UTF_8;
-    // A byte that is no UTF-8 becomes two; every other character no more than it was.
-    listing.owned = static_cast<unsigned char *>(std::malloc(2 * length + 1));
+    // A byte that is no UTF-8 becomes OUTSIDE_SET_WIDTH; no other character more.
+    listing.owned = static_cast<unsigned char *>(std::malloc(OUTSIDE_SET_WIDTH * length + 1));
     if (listing.owned == nullptr) return false;
     std::size_t skipped = starts_with_mark(file, length) ? 3 : 0;
     std::memcpy(listing.owned, file, skipped);
@@ -142,6 +144,14 @@ std::size_t file_offset(const ListingText &listing, std::size_t offset) {
                     listing.file_length);
 }
 
+std::size_t file_end_offset(const ListingText &listing, std::size_t offset) {
+    if (listing.anchor_count == 0 || offset == 0) return file_offset(listing, offset);
+    const TextAnchor *anchor = anchor_before(listing, offset - 1);
+    if (anchor != nullptr && offset - 1 < anchor->text + anchor->width)
+        return anchor->file + anchor->length;
+    return file_offset(listing, offset);
+}
+
 std::uint32_t code_point_at(const ListingText &listing, std::size_t offset) {
     if (offset >= listing.length) return 0;
     if (listing.encoding == Encoding::SHIFT_JIS) {
@@ -180,7 +190,7 @@ CharacterName shift_jis_name(unsigned char first, unsigned char second) {
 namespace {
 
 // Room the source keeps for what it has read but not yet handed on: a
-// block of the file, decoded, takes no more than twice its bytes.
+// block of the file, decoded, takes no more than OUTSIDE_SET_WIDTH times its bytes.
 constexpr std::size_t DECODE_BLOCK = 16 * 1024;
 
 bool hold(DecodingSource &decoding, const unsigned char *bytes, std::size_t length) {
@@ -232,10 +242,14 @@ bool decide(DecodingSource &decoding, const unsigned char *first, std::size_t le
     return true;
 }
 
+// Decodes the next bytes into buffer: never the byte-order mark alone, as
+// the converter takes a first block that holds only the mark for an empty
+// listing.
 long long read_utf8(DecodingSource &decoding, unsigned char *buffer, std::size_t size) {
     unsigned char block[DECODE_BLOCK + 4];
-    std::size_t room = std::min(size / 2, DECODE_BLOCK);
-    if (room == 0) return -1;
+    if (size < 3 + OUTSIDE_SET_WIDTH) return -1;
+    std::size_t room = std::min((size - 3) / OUTSIDE_SET_WIDTH, DECODE_BLOCK);
+    std::size_t out = 0;
     for (;;) {
         std::size_t length = static_cast<std::size_t>(decoding.pending_length);
         std::memcpy(block, decoding.pending, length);
@@ -244,7 +258,7 @@ long long read_utf8(DecodingSource &decoding, unsigned char *buffer, std::size_t
         if (got < 0) return -1;
         length += static_cast<std::size_t>(got);
         bool ends = got == 0;
-        if (length == 0) return 0;
+        if (length == 0) return static_cast<long long>(out);
         std::size_t skipped = 0;
         if (decoding.at_start && starts_with_mark(block, length)) {
             std::memcpy(buffer, block, 3);
@@ -252,13 +266,13 @@ long long read_utf8(DecodingSource &decoding, unsigned char *buffer, std::size_t
         }
         decoding.at_start = false;
         Decoded decoded =
-            decode_characters(block + skipped, length - skipped, buffer + skipped, ends,
+            decode_characters(block + skipped, length - skipped, buffer + out + skipped, ends,
                               [](std::size_t, std::size_t, std::uint8_t, std::uint8_t) {});
         std::size_t rest = length - skipped - decoded.read;
         std::memcpy(decoding.pending, block + skipped + decoded.read, rest);
         decoding.pending_length = static_cast<int>(rest);
-        if (skipped + decoded.written > 0 || ends)
-            return static_cast<long long>(skipped + decoded.written);
+        out += skipped + decoded.written;
+        if (decoded.written > 0 || ends) return static_cast<long long>(out);
     }
 }
 
@@ -269,9 +283,7 @@ long long read_decoded(void *context, unsigned char *buffer, std::size_t size) {
         if (got <= 0) return got;
         auto length = static_cast<std::size_t>(got);
         sniff(decoding.sniffer, buffer, length);
-        bool all_ascii = !decoding.sniffer.outside_ascii && decoding.sniffer.held_length == 0 &&
-                         !sniffing_decided(decoding.sniffer) &&
-                         decoding.sniffer.mark_matched < decoding.sniffer.seen;
+        bool all_ascii = !decoding.sniffer.high_bytes && !sniffing_decided(decoding.sniffer);
         // Bytes below 0x80 read the same either way: they go on at once.
         if (all_ascii) {
             decoding.at_start = false;

@@ -13,14 +13,17 @@
 namespace morvane {
 
 // A character outside the target set is read as this pair, which no
-// character has: the converter stops at it as at any other it lacks.
+// character has, twice: the converter stops at it as at any other it
+// lacks, also where a byte before it (U+F781, say) takes its first byte
+// as its own second one.
 constexpr unsigned char OUTSIDE_SET_FIRST = 0x81, OUTSIDE_SET_SECOND = 0x7F;
+constexpr int OUTSIDE_SET_WIDTH = 4;
 
 // Where a character that is not one ASCII byte stands in both texts.
 struct TextAnchor {
     std::size_t text;    // its first Shift_JIS byte
     std::size_t file;    // its first UTF-8 byte
-    std::uint8_t width;  // its Shift_JIS bytes, 1 or 2
+    std::uint8_t width;  // its Shift_JIS bytes, 1, 2 or OUTSIDE_SET_WIDTH
     std::uint8_t length; // its UTF-8 bytes, 1 (a byte that is no UTF-8) to 4
 };
 
@@ -46,6 +49,10 @@ void free_listing_text(ListingText &listing);
 // The file offset of the character that holds the text's byte at offset;
 // the file's length for the text's.
 std::size_t file_offset(const ListingText &listing, std::size_t offset);
+
+// The file offset after the character that holds the text's byte before
+// offset: where a stretch of the text that ends at offset ends in the file.
+std::size_t file_end_offset(const ListingText &listing, std::size_t offset);
 
 // The code point of the character at the text's offset as the file holds
 // it; 0 where the file's bytes are no UTF-8 or no Shift_JIS character.

@@ -142,6 +142,7 @@ void sniff_characters(EncodingSniffer &sniffer, const unsigned char *bytes, std:
             continue;
         }
         if (at == length) break;
+        sniffer.high_bytes = true;
         Lead lead = lead_of(bytes[at]);
         std::size_t rest = length - at;
         if (lead.length == 0) {

@@ -52,7 +52,8 @@ struct EncodingSniffer {
     int held_length;
     bool byte_order_mark; // decided: UTF-8
     bool not_utf8;        // decided: Shift_JIS
-    bool outside_ascii;   // a character from U+0080 up was read
+    bool outside_ascii;   // a character from U+0080 up, U+FEFF aside, was read
+    bool high_bytes;      // a byte from 0x80 up was looked at
 };
 
 void start_sniffing(EncodingSniffer &sniffer);
