@@ -148,6 +148,9 @@ std::vector<std::string> generated_listings(unsigned seed, int count) {
                                          "99999999999999999999",
                                          "4294967296",
                                          "\xE0\x82\xA0",
+                                         // Characters the set shows at REM's and DATA's bytes.
+                                         "\x82\xE5=1",
+                                         "\x81\x9F=2:X",
                                          std::string(1, '\0'),
                                          "  @x  \n",
                                          "RESTORE",

@@ -208,6 +208,10 @@ bool scan_statement(LineScan &scan, Item &item) {
     }
     scan.at = item.end;
     if (item.kind == ItemKind::KEYWORD) expect_after_keyword(scan, token);
+    // The tokenizer copies a token's raw byte (a character the set shows
+    // there: ゅ is REM's byte) and goes on reading statements after it.
+    bool raw = c >= FIRST_TOKEN && item.kind == ItemKind::KEYWORD;
+    if (raw && (scan.mode == REMARK_TEXT || scan.mode == DATA_ITEMS)) scan.mode = STATEMENTS;
     return true;
 }
 
