@@ -23,47 +23,8 @@ const FINDINGS_SHOWN = 1000;
 
 // --- Characters ---
 
-// The two-byte characters the target set can show, by code point. Each
-// Shift_JIS code the converter takes is decoded by the browser; keyboards
-// and Windows code pages write two of them in other forms too.
-const SHIFT_JIS_OF = new Map();
-for (const code of TWO_BYTE_CHARACTERS) {
-  const character = new TextDecoder('shift_jis').decode(new Uint8Array([code >> 8, code & 0xff]));
-  SHIFT_JIS_OF.set(character.codePointAt(0), code);
-}
-for (const [code, forms] of [[0x8160, [0x301c, 0xff5e]], [0x817c, [0x2212, 0xff0d]]]) {
-  if (TWO_BYTE_CHARACTERS.includes(code)) for (const form of forms) SHIFT_JIS_OF.set(form, code);
-}
-
-// Turns text into Shift_JIS, or throws an Error naming the first character
-// the target set lacks, with its place (error.line, error.column). Given a
-// list of problems instead, adds each such character to it and puts a
-// character of the set in its place, so that the rest can still be checked.
-function toShiftJis(text, problems = null) {
-  const bytes = new Uint8Array(text.length * 2);
-  let length = 0;
-  let line = 1;
-  let column = 1;
-  for (const character of text) {
-    const point = character.codePointAt(0);
-    if (point < 0x80) bytes[length++] = point;
-    else if (point >= 0xff61 && point <= 0xff9f) bytes[length++] = point - 0xff61 + 0xa1;
-    else if (SHIFT_JIS_OF.has(point)) {
-      bytes[length++] = SHIFT_JIS_OF.get(point) >> 8;
-      bytes[length++] = SHIFT_JIS_OF.get(point) & 0xff;
-    } else {
-      const name = 'U+' + point.toString(16).toUpperCase().padStart(4, '0');
-      const error = new Error(`The character ${character} (${name}) at line ${line}, column ${column} is not in the target character set`);
-      Object.assign(error, { line, column });
-      if (!problems) throw error;
-      problems.push({ line, column, severity: 'error', name: 'charset', message: error.message });
-      bytes[length++] = TWO_BYTE_CHARACTERS[0] >> 8;
-      bytes[length++] = TWO_BYTE_CHARACTERS[0] & 0xff;
-    }
-    if (character === '\n') { line++; column = 1; } else column++;
-  }
-  return bytes.slice(0, length);
-}
+// The encodings as the core numbers them: by the bytes, Shift_JIS, UTF-8.
+const ENCODING_CODE = { auto: 0, shift_jis: 1, 'utf-8': 2 };
 
 const startsLikeImage = (bytes) => bytes.length >= LEAD_IN_LENGTH && bytes.slice(0, LEAD_IN_LENGTH).every((b) => b === IMAGE_LEAD_IN);
 
@@ -80,16 +41,42 @@ function resultBytes() {
   return core.HEAPU8.slice(start, start + core._result_length());
 }
 
+function copyInString(text) {
+  const pointer = core._malloc(core.lengthBytesUTF8(text) + 1);
+  core.stringToUTF8(text, pointer, core.lengthBytesUTF8(text) + 1);
+  return pointer;
+}
+
 // Runs a conversion or a listing: its exit status, its output, its message.
-function runCore(entry, name, bytes) {
-  const namePointer = core._malloc(core.lengthBytesUTF8(name) + 1);
-  core.stringToUTF8(name, namePointer, core.lengthBytesUTF8(name) + 1);
+function runCore(entry, name, bytes, ...options) {
+  const strings = [];
+  const pass = (value) => (typeof value === 'string' ? (strings.push(copyInString(value)), strings.at(-1)) : value);
+  const namePointer = pass(name);
   const data = copyIn(bytes);
-  const status = core['_' + entry](namePointer, data, bytes.length);
+  const status = core['_' + entry](namePointer, data, bytes.length, ...options.map(pass));
   const output = resultBytes();
   core._free(data);
-  core._free(namePointer);
+  for (const pointer of strings) core._free(pointer);
   return { status, output, message: core.UTF8ToString(core._result_message()) };
+}
+
+// The encoding of a listing's bytes, by the rule every program reads them by.
+function encodingOf(bytes) {
+  const data = copyIn(bytes);
+  const utf8 = core._listing_encoding_of(data, bytes.length) === 1;
+  core._free(data);
+  return utf8 ? 'utf-8' : 'shift_jis';
+}
+
+// A listing's text: UTF-8 as it stands, Shift_JIS through the core's table,
+// which writes a byte without a character as U+F700 + the byte, so that the
+// text converts back into the same bytes.
+function textOf(bytes, encoding) {
+  if (encoding === 'utf-8') return new TextDecoder('utf-8').decode(bytes);
+  const data = copyIn(bytes);
+  core._shift_jis_as_text(data, bytes.length);
+  core._free(data);
+  return new TextDecoder('utf-8').decode(resultBytes());
 }
 
 // The findings the core told, as the checker names them.
@@ -100,16 +87,16 @@ function coreFindings() {
   });
 }
 
-function checkBytes(bytes) {
+function checkBytes({ bytes, encoding }) {
   const data = copyIn(bytes);
-  core._check_listing_bytes(data, bytes.length);
+  core._check_listing_bytes(data, bytes.length, ENCODING_CODE[encoding]);
   core._free(data);
   return coreFindings();
 }
 
-function renumberBytes(bytes, start, step) {
+function renumberBytes({ bytes, encoding }, start, step) {
   const data = copyIn(bytes);
-  const status = core._renumber_listing_bytes(data, bytes.length, start, step);
+  const status = core._renumber_listing_bytes(data, bytes.length, start, step, ENCODING_CODE[encoding]);
   core._free(data);
   return { status, output: resultBytes(), findings: coreFindings() };
 }
@@ -145,21 +132,10 @@ function renamed(fileName, extension, fallback) {
 let opened = null;
 const undoStack = [];
 
-function detectEncoding(bytes) {
-  if (bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) return 'utf-8';
-  if (!bytes.some((b) => b >= 0x80)) return 'shift_jis';
-  try {
-    new TextDecoder('utf-8', { fatal: true }).decode(bytes);
-    return 'utf-8';
-  } catch {
-    return 'shift_jis';
-  }
-}
-
 function decodeOpened() {
   const choice = element('encoding').value;
-  opened.encoding = choice === 'auto' ? detectEncoding(opened.bytes) : choice;
-  return new TextDecoder(opened.encoding).decode(opened.bytes);
+  opened.encoding = choice === 'auto' ? encodingOf(opened.bytes) : choice;
+  return textOf(opened.bytes, opened.encoding);
 }
 
 const editedSinceOpened = () => !opened || editor.value !== opened.text;
@@ -268,11 +244,11 @@ element('encoding').addEventListener('change', () => {
   textChanged();
 });
 
-// The bytes to convert: a Shift_JIS file's own while its text is unchanged,
-// else the text turned into Shift_JIS.
+// The listing to convert: a file's own bytes while its text is unchanged,
+// else the text as UTF-8, which the core reads as the programs do.
 function listingBytes() {
-  if (opened && opened.encoding === 'shift_jis' && !editedSinceOpened()) return opened.bytes;
-  return toShiftJis(editor.value);
+  if (opened && !editedSinceOpened()) return { bytes: opened.bytes, encoding: opened.encoding };
+  return { bytes: new TextEncoder().encode(editor.value), encoding: 'utf-8' };
 }
 
 // --- Findings ---
@@ -354,17 +330,11 @@ function findingItem(f) {
   return item;
 }
 
-// The checker's findings for the editor's text; a character the page cannot
-// put into Shift_JIS is one, at its place.
+// The checker's findings for the editor's text.
 async function checkText() {
   await coreReady;
   const version = editor.dataset.version;
-  const problems = [];
-  const bytes = opened && opened.encoding === 'shift_jis' && !editedSinceOpened()
-    ? opened.bytes : toShiftJis(editor.value, problems);
-  const all = checkBytes(bytes).concat(problems);
-  all.sort((a, b) => a.line - b.line || a.column - b.column);
-  showFindings(all);
+  showFindings(checkBytes(listingBytes()));
   element('findings').dataset.version = version;
 }
 
@@ -592,14 +562,9 @@ async function convert() {
   const message = element('convert-message');
   const link = element('image-download');
   const name = renamed(opened && opened.name, '.img', 'program.img');
-  let result;
-  let bytes = null;
-  try {
-    bytes = listingBytes();
-    result = runCore('convert_listing_bytes', opened ? opened.name : 'listing', bytes);
-  } catch (error) {
-    result = { status: 1, output: new Uint8Array(), message: error.message };
-  }
+  const listing = listingBytes();
+  const result = runCore('convert_listing_bytes', opened ? opened.name : 'listing', listing.bytes,
+    ENCODING_CODE[listing.encoding], element('image-name').value);
   message.textContent = result.status === 0 ? '' : result.message;
   image = result.status === 0 ? describeImage(result.output) : null;
   convertedVersion = editor.dataset.version;
@@ -648,19 +613,14 @@ element('renumber').addEventListener('click', async () => {
     summary.textContent = 'Not renumbered: start takes a number from 0 to 65535, step from 1 to 65535';
     return;
   }
-  let bytes;
-  try {
-    bytes = listingBytes();
-  } catch (error) {
-    showFindings([{ line: error.line, column: error.column, severity: 'error', name: 'charset', message: error.message }]);
-    summary.textContent = 'Not renumbered: a character is outside the target set';
-    return;
-  }
-  const result = renumberBytes(bytes, start, step);
+  const listing = listingBytes();
+  const result = renumberBytes(listing, start, step);
   if (result.status === 0) {
     const previous = opened;
-    replaceText(new TextDecoder('shift_jis').decode(result.output));
-    opened = previous && { ...previous, bytes: result.output, text: editor.value, encoding: 'shift_jis' };
+    // Written in the encoding it was read in: the file's own, or UTF-8 for typed text.
+    const encoding = listing.encoding === 'auto' ? encodingOf(listing.bytes) : listing.encoding;
+    replaceText(textOf(result.output, encoding));
+    opened = previous && { ...previous, bytes: result.output, text: editor.value, encoding };
     clearTimeout(findingsTimer);
     summary.textContent = `Renumbered from ${start} by ${step}`;
   } else {
@@ -673,7 +633,7 @@ element('renumber').addEventListener('click', async () => {
 
 // Control bytes are shown as their pictures, so that they can be seen.
 function readable(listing) {
-  const text = new TextDecoder('shift_jis').decode(listing);
+  const text = textOf(listing, 'shift_jis');
   return text.replace(/[\u0000-\u0009\u000b-\u001f\u007f]/g, (c) =>
     String.fromCharCode(c === '\u007f' ? 0x2421 : 0x2400 + c.charCodeAt(0)));
 }
@@ -682,9 +642,11 @@ async function listImage(name, bytes) {
   await coreReady;
   const message = element('list-message');
   const link = element('listing-download');
-  const result = runCore('list_image_bytes', name, bytes);
+  const result = runCore('list_image_bytes', name, bytes, ENCODING_CODE.shift_jis);
   message.textContent = result.status === 0 ? '' : result.message;
   element('listing-view').textContent = readable(result.output);
+  // Kept for converting the listing back into the image of the same name.
+  if (result.status !== 1) element('image-name').value = core.UTF8ToString(core._listed_image_name());
   // Status 2: the listing is whole, but the lines named do not convert back.
   if (result.status !== 1) offerDownload(link, result.output, renamed(name, '.bas', 'program.bas'));
   else withdrawDownload(link);

@@ -12,7 +12,9 @@
 #include "core/check/check_listing.h"
 #include "core/io/memory_sink.h"
 #include "core/list/body_decoder.h"
+#include "core/list/image_name.h"
 #include "core/renum/renumber_listing.h"
+#include "core/text/utf8_listing.h"
 #include "morvane.h"
 
 namespace {
@@ -41,45 +43,89 @@ void start_run() {
     findings.length = 0;
 }
 
-using Run = int (*)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
-                    morvane_result *);
-
-int run(Run work, const char *name, const unsigned char *data, int size) {
-    start_run();
-    return work(data, static_cast<std::size_t>(size), name, &result, &result_size, &outcome);
-}
+// The image's name as --name takes it (UTF-8), after a listing; "" when
+// it is the converter's own or no --name gives it.
+char image_name[32];
 
 } // namespace
 
 extern "C" {
 
-EMSCRIPTEN_KEEPALIVE int convert_listing_bytes(const char *name, unsigned char *data, int size) {
-    return run(morvane_convert, name, data, size);
+// The encodings are morvane_encoding's values: 0 by the listing's bytes,
+// 1 Shift_JIS, 2 UTF-8. name_of_image is "" for the converter's own name.
+EMSCRIPTEN_KEEPALIVE int convert_listing_bytes(const char *name, unsigned char *data, int size,
+                                               int encoding, const char *name_of_image) {
+    start_run();
+    morvane_options options{encoding, name_of_image[0] == '\0' ? nullptr : name_of_image};
+    return morvane_convert_with(data, static_cast<std::size_t>(size), name, &options, &result,
+                                &result_size, &outcome);
 }
 
-EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data, int size) {
-    return run(morvane_list, name, data, size);
+// Lists in the encoding asked; the image's name goes to listed_image_name.
+EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data, int size,
+                                          int encoding) {
+    start_run();
+    morvane_options options{encoding, nullptr};
+    morvane::ImageName field{};
+    int status = morvane_list_with(data, static_cast<std::size_t>(size), name, &options, &result,
+                                   &result_size, field.bytes, &outcome);
+    image_name[0] = '\0';
+    unsigned char text[morvane::NAME_TEXT_ROOM];
+    int length = morvane::is_default_name(field) ? -1 : morvane::name_text(field, text);
+    if (length > 0)
+        morvane::shift_jis_text_as_utf8(text, static_cast<std::size_t>(length),
+                                        reinterpret_cast<unsigned char *>(image_name));
+    return status;
+}
+
+EMSCRIPTEN_KEEPALIVE const char *listed_image_name() {
+    return image_name;
+}
+
+// 0 for Shift_JIS, 1 for UTF-8, by the rule every program reads listings by.
+EMSCRIPTEN_KEEPALIVE int listing_encoding_of(const unsigned char *data, int size) {
+    return morvane::listing_encoding(data, static_cast<std::size_t>(size)) ==
+                   morvane::Encoding::UTF_8
+               ? 1
+               : 0;
+}
+
+// A Shift_JIS listing as UTF-8 text to show, into the result: it reads back
+// into the same bytes, but for characters the set lacks, shown as themselves.
+EMSCRIPTEN_KEEPALIVE void shift_jis_as_text(const unsigned char *data, int size) {
+    start_run();
+    auto length = static_cast<std::size_t>(size);
+    result = static_cast<unsigned char *>(std::malloc(3 * length + 1));
+    if (result == nullptr) return;
+    result_size = morvane::shift_jis_text_as_utf8(data, length, result, true);
 }
 
 // The checker's findings go to findings_text; returns how many there are.
-EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size) {
+EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size, int encoding) {
     start_run();
     std::uint64_t count = 0;
-    morvane::check_listing(data, static_cast<std::size_t>(size), {gather_finding, nullptr}, count);
+    morvane::ListingText text;
+    auto choice = static_cast<morvane::EncodingChoice>(encoding);
+    if (!morvane::read_listing_text(data, static_cast<std::size_t>(size), choice, text)) return -1;
+    morvane::check_listing(text, {gather_finding, nullptr}, count);
+    morvane::free_listing_text(text);
     return static_cast<int>(count);
 }
 
-// Renumbers into the result, the findings to findings_text; returns 0
-// renumbered, 1 refused (nothing in the result).
-EMSCRIPTEN_KEEPALIVE int renumber_listing_bytes(unsigned char *data, int size, int start,
-                                                int step) {
+// Renumbers into the result, in the encoding it read, the findings to
+// findings_text; returns 0 renumbered, 1 refused (nothing in the result).
+EMSCRIPTEN_KEEPALIVE int renumber_listing_bytes(unsigned char *data, int size, int start, int step,
+                                                int encoding) {
     start_run();
     morvane::MemorySink renumbered{nullptr, 0, 0, false};
     morvane::RenumberOptions options{static_cast<std::uint32_t>(start),
                                      static_cast<std::uint32_t>(step), 0};
-    morvane::RenumberOutcome renumber_outcome =
-        morvane::renumber_listing(data, static_cast<std::size_t>(size), options,
-                                  morvane::memory_sink(renumbered), {gather_finding, nullptr});
+    morvane::ListingText text;
+    auto choice = static_cast<morvane::EncodingChoice>(encoding);
+    if (!morvane::read_listing_text(data, static_cast<std::size_t>(size), choice, text)) return 1;
+    morvane::RenumberOutcome renumber_outcome = morvane::renumber_listing(
+        text, options, morvane::memory_sink(renumbered), {gather_finding, nullptr});
+    morvane::free_listing_text(text);
     if (renumber_outcome != morvane::RenumberOutcome::RENUMBERED) {
         std::free(renumbered.bytes);
         return 1;

@@ -35,6 +35,13 @@ std::uint32_t pair_character(unsigned char lead, unsigned char trail) {
                                                                                     : 0;
 }
 
+// The code point of a Shift_JIS character the target set lacks; 0 for a
+// pair that is no character, or one that reads as a character of the set.
+std::uint32_t outside_character(unsigned char lead, unsigned char trail) {
+    std::uint32_t code_point = code_point_of_shift_jis(lead, trail);
+    return code_point != 0 && shift_jis_spelling(code_point) == NOT_IN_SET ? code_point : 0;
+}
+
 // The full-width character that converts into exactly the target bytes
 // given (one byte, or a kana and its mark); 0 if none does.
 std::uint32_t full_width(const unsigned char *target, int length) {
@@ -79,7 +86,7 @@ std::size_t widened_length(const unsigned char *line, std::size_t length) {
 
 // Writes the Shift_JIS bytes as UTF-8 at out; returns the length written.
 std::size_t write_as_utf8(const unsigned char *text, std::size_t length, bool widen,
-                          unsigned char *out) {
+                          unsigned char *out, bool characters_outside = false) {
     std::size_t written = 0;
     for (std::size_t at = 0; at < length;) {
         // ASCII, most of a listing, eight bytes at a time.
@@ -97,6 +104,7 @@ std::size_t write_as_utf8(const unsigned char *text, std::size_t length, bool wi
         }
         if (is_lead(b) && at + 1 < length) {
             std::uint32_t code_point = pair_character(b, text[at + 1]);
+            if (code_point == 0 && characters_outside) code_point = outside_character(b, text[at + 1]);
             if (code_point != 0) {
                 written += static_cast<std::size_t>(write_code_point(code_point, out + written));
             } else {
@@ -211,10 +219,11 @@ bool finish_utf8_listing(Utf8Listing &listing) {
     return !listing.failed;
 }
 
-int shift_jis_text_as_utf8(const unsigned char *text, int length, unsigned char *out) {
-    auto written = write_as_utf8(text, static_cast<std::size_t>(length), false, out);
+std::size_t shift_jis_text_as_utf8(const unsigned char *text, std::size_t length,
+                                   unsigned char *out, bool characters_outside) {
+    std::size_t written = write_as_utf8(text, length, false, out, characters_outside);
     out[written] = 0x00;
-    return static_cast<int>(written);
+    return written;
 }
 
 Sink sniffed_listing_sink(SniffedListing &listing, Sink out) {

@@ -35,9 +35,14 @@ struct Utf8Listing {
 Sink utf8_listing_sink(Utf8Listing &listing, Sink out);
 bool finish_utf8_listing(Utf8Listing &listing);
 
-// Writes Shift_JIS text (a few bytes: a name) as UTF-8 at out, which has
-// room for four bytes each, ending in 0x00, with no kana widened; its length.
-int shift_jis_text_as_utf8(const unsigned char *text, int length, unsigned char *out);
+// Writes Shift_JIS text as UTF-8 at out, which has room for three bytes
+// each, ending in 0x00, with no kana widened, so that it reads back into
+// the same bytes; its length. With characters_outside, a character the
+// target set lacks is written as itself, not as its two bytes: it reads
+// back as no character of the set, which the converter stops at as at the
+// Shift_JIS one (for showing a file, where it must be seen).
+std::size_t shift_jis_text_as_utf8(const unsigned char *text, std::size_t length,
+                                   unsigned char *out, bool characters_outside = false);
 
 // A sink that passes a Shift_JIS listing on to out and tells, once all is
 // written, whether a listing of those bytes would be read as UTF-8.
