@@ -110,6 +110,10 @@ const ImageCase IMAGES[] = {
      std::string(10, '\xD3') + from_hex("B6 DE 14 31 00 00") + END_RECORD + TRAILER, "10 END\n",
      "The image's name is \xB6\xDE\x8C\x8E: convert the listing back with morvane "
      "--name=\xB6\xDE\x8C\x8E\n"},
+    {"NameWhoseShiftJisReadsAsUtf8NeedsTheEncoding",
+     std::string(10, '\xD3') + from_hex("C3 A8 00 00 00 00") + END_RECORD + TRAILER, "10 END\n",
+     "The image's name is \xC3\xA8: convert the listing back with morvane --encoding=shift_jis "
+     "--name=\xC3\xA8\n"},
     {"NameThatNoOptionGivesInHex",
      std::string(10, '\xD3') + from_hex("41 00 42 00 00 00") + END_RECORD + TRAILER, "10 END\n",
      "The image's name is 0x41 0x00 0x42 0x00 0x00 0x00: no morvane --name gives it, and the "

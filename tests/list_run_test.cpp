@@ -225,6 +225,47 @@ TEST(RoundTrip, GeneratedListingsThatConvertComeBackWhole) {
 // Images no converter wrote: records of any bytes but 0x00, any numbers, in
 // any order. Whatever the lister lists with status 0 converts back into the
 // same image; anything else it names (status 2) or refuses as broken (1).
+// The image with a random name put in lists as it did, with status 2 and
+// the name's message, and converts back with the name it gives into the
+// identical image; a name no option gives is named in hex. True if the
+// name could be given.
+bool converts_back_with_its_name(std::string image, std::mt19937 &random) {
+    static const unsigned char NAME_BYTES[] = {'A',  'z',  '0',  ' ',  '"',  0xB1, 0xB6, 0xDE,
+                                               0xDF, 0xC3, 0xA8, 0x90, 0xE0, 0x91, 0x14, 0x00};
+    for (int i = 10; i < 16; i++)
+        image[i] = '\0';
+    for (unsigned i = 0, length = 1 + random() % 6; i < length; i++)
+        image[10 + i] = static_cast<char>(NAME_BYTES[random() % sizeof NAME_BYTES]);
+    if (image.compare(10, 6, std::string("mrv\0\0\0", 6)) == 0) return false;
+    unsigned char *listing = nullptr, *back = nullptr, field[6];
+    std::size_t listing_length = 0, back_length = 0;
+    morvane_result result{};
+    int status =
+        morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(),
+                          "IMAGE", nullptr, &listing, &listing_length, field, &result);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(field), 6)), hex(image.substr(10, 6)));
+    std::string message = result.message;
+    const std::string given = "convert the listing back with morvane ";
+    bool givable = message.find(given) != std::string::npos;
+    if (!givable) {
+        EXPECT_NE(message.find("no morvane --name gives it"), std::string::npos) << message;
+    }
+    if (givable) {
+        std::string option = message.substr(message.find(given) + given.size());
+        bool shift_jis = option.rfind("--encoding=shift_jis ", 0) == 0;
+        std::string name = option.substr(option.find("--name=") + 7);
+        morvane_options options{
+            shift_jis ? MORVANE_ENCODING_SHIFT_JIS : MORVANE_ENCODING_BY_CONTENT, name.c_str()};
+        morvane_convert_with(listing, listing_length, "L", &options, &back, &back_length, &result);
+        EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image))
+            << message;
+    }
+    morvane_free(listing);
+    morvane_free(back);
+    return givable;
+}
+
 TEST(RoundTrip, ArbitraryRecordsListIntoListingsThatConvertBackOrAreNamed) {
     std::mt19937 random(25);
     static const unsigned char FAVOURED[] = {
@@ -232,10 +273,10 @@ TEST(RoundTrip, ArbitraryRecordsListIntoListingsThatConvertBackOrAreNamed) {
         0x83, 0x8E, 0x88, 0x91, 0x95, 0xC7, 0xD0, 0xFA, 0xFF,   0xEF,   0xBB,   0xBF};
     // Where a listed line's number and body meet: what a listing reads as a
     // number, a byte-order mark or a line end there.
-    static const char *const STARTS[] = {"",  " ",  "  ", "0",    "12", "\xEF\xBB\xBF",
+    static const char *const STARTS[] = {"",   " ",  "  ", "0",    "12",      "\xEF\xBB\xBF",
                                          "\r", "\n", "\t", "\x1A", "\x0D\x0A"};
     const unsigned LENGTHS[] = {4, 40, 1100};
-    int listed = 0, named = 0;
+    int listed = 0, named = 0, named_images = 0;
     for (int i = 0; i < 3000; i++) {
         std::vector<std::string> records;
         for (unsigned r = random() % 5; r > 0; r--) {
@@ -258,6 +299,7 @@ TEST(RoundTrip, ArbitraryRecordsListIntoListingsThatConvertBackOrAreNamed) {
             EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image))
                 << std::string(reinterpret_cast<char *>(listing), listing_length);
             listed++;
+            named_images += converts_back_with_its_name(image, random);
         } else {
             EXPECT_TRUE(status == 1 || status == 2) << result.message;
             EXPECT_NE(std::string(result.message), "");
@@ -268,6 +310,7 @@ TEST(RoundTrip, ArbitraryRecordsListIntoListingsThatConvertBackOrAreNamed) {
     }
     EXPECT_GT(listed, 100);
     EXPECT_GT(named, 10);
+    EXPECT_GT(named_images, 50);
 }
 
 } // namespace

@@ -48,9 +48,10 @@ enum class OutcomeKind {
 // What a complete listing says besides its lines: the listing alone does
 // not convert back into the identical image.
 enum ListingNote : unsigned {
-    NAMED_IMAGE = 1,    // the image's name is not the converter's own
-    NAME_NOT_GIVEN = 2, // and no --name gives it
-    READS_AS_UTF8 = 4,  // a Shift_JIS listing that the converter would read as UTF-8
+    NAMED_IMAGE = 1,       // the image's name is not the converter's own
+    NAME_NOT_GIVEN = 2,    // and no --name gives it
+    READS_AS_UTF8 = 4,     // a Shift_JIS listing that the converter would read as UTF-8
+    NAME_AS_SHIFT_JIS = 8, // the name's Shift_JIS would be read as UTF-8: --encoding says not
 };
 
 struct Outcome {

@@ -18,6 +18,10 @@ template <typename Print> void with_listing_notes(const Outcome &outcome, Print 
         print("The image's name is %s: no morvane --name gives it, and the listing converts back "
               "into an image named mrv",
               outcome.name);
+    else if ((outcome.notes & NAME_AS_SHIFT_JIS) != 0)
+        print("The image's name is %s: convert the listing back with morvane "
+              "--encoding=shift_jis --name=%s",
+              outcome.name, outcome.name);
     else if ((outcome.notes & NAMED_IMAGE) != 0)
         print("The image's name is %s: convert the listing back with morvane --name=%s",
               outcome.name, outcome.name);

@@ -95,6 +95,9 @@ void note_name(const ImageName &name, Encoding encoding, Outcome &outcome) {
                                reinterpret_cast<unsigned char *>(outcome.name));
     } else {
         std::memcpy(outcome.name, text, static_cast<std::size_t>(length) + 1);
+        // morvane reads --name's bytes by the same rule as a listing's.
+        if (listing_encoding(text, static_cast<std::size_t>(length)) == Encoding::UTF_8)
+            outcome.notes |= NAME_AS_SHIFT_JIS;
     }
 }
 
