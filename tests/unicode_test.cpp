@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -308,6 +309,11 @@ std::vector<std::string> shift_jis_listings() {
         ":",        "@a",       "GOSUB 9",  "\t",   "\x5C"};
     std::mt19937 random(26);
     std::vector<std::string> listings;
+    // The real listings, where they stand beside the project.
+    std::string corpus = source_path("../shared/corpus");
+    if (file_exists(corpus))
+        for (const auto &entry : std::filesystem::recursive_directory_iterator(corpus))
+            if (entry.path().extension() == ".bas") listings.push_back(read_file(entry.path()));
     for (int i = 0; i < 3000; i++) {
         std::string listing;
         for (unsigned piece = random() % 30; piece > 0; piece--)

@@ -3,6 +3,7 @@
 // them qualifies.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -40,6 +41,21 @@ inline bool has_byte_from_0x80(const unsigned char *bytes, int length) {
     for (; i < length; i++)
         high |= bytes[i];
     return (high & HIGH_BITS) != 0;
+}
+
+// Copies the bytes below 0x80 that start bytes (length of them) to out,
+// eight at a time while a word holds nothing else, then one by one;
+// returns how many. A text that is mostly ASCII moves at a word a step.
+inline std::size_t copy_ascii_run(const unsigned char *bytes, std::size_t length,
+                                  unsigned char *out) {
+    std::size_t at = 0;
+    while (at + WORD_SIZE <= length && (load_word(bytes + at) & HIGH_BITS) == 0) {
+        std::memcpy(out + at, bytes + at, WORD_SIZE);
+        at += WORD_SIZE;
+    }
+    for (; at < length && bytes[at] < 0x80; at++)
+        out[at] = bytes[at];
+    return at;
 }
 
 } // namespace morvane

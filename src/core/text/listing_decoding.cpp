@@ -38,18 +38,10 @@ Decoded decode_characters(const unsigned char *bytes, std::size_t length, unsign
                           bool input_ends, Anchor anchor) {
     std::size_t at = 0, written = 0;
     while (at < length) {
-        while (at + WORD_SIZE <= length && (load_word(bytes + at) & HIGH_BITS) == 0) {
-            std::memcpy(out + written, bytes + at, WORD_SIZE);
-            at += WORD_SIZE;
-            written += WORD_SIZE;
-        }
+        std::size_t ascii = copy_ascii_run(bytes + at, length - at, out + written);
+        at += ascii;
+        written += ascii;
         if (at == length) break;
-        unsigned char b = bytes[at];
-        if (b < 0x80) {
-            out[written++] = b;
-            at++;
-            continue;
-        }
         std::uint32_t code_point = 0;
         int read = decode_utf8(bytes + at, length - at, code_point);
         if (read == 0 && !input_ends && cut_short(bytes + at, length - at)) break;

@@ -89,19 +89,11 @@ std::size_t write_as_utf8(const unsigned char *text, std::size_t length, bool wi
                           unsigned char *out, bool characters_outside = false) {
     std::size_t written = 0;
     for (std::size_t at = 0; at < length;) {
-        // ASCII, most of a listing, eight bytes at a time.
-        while (at + WORD_SIZE <= length && (load_word(text + at) & HIGH_BITS) == 0) {
-            std::memcpy(out + written, text + at, WORD_SIZE);
-            at += WORD_SIZE;
-            written += WORD_SIZE;
-        }
+        std::size_t ascii = copy_ascii_run(text + at, length - at, out + written);
+        at += ascii;
+        written += ascii;
         if (at == length) break;
         unsigned char b = text[at];
-        if (b < 0x80) {
-            out[written++] = b;
-            at++;
-            continue;
-        }
         if (is_lead(b) && at + 1 < length) {
             std::uint32_t code_point = pair_character(b, text[at + 1]);
             if (code_point == 0 && characters_outside) code_point = outside_character(b, text[at + 1]);
