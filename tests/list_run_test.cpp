@@ -225,6 +225,24 @@ TEST(RoundTrip, GeneratedListingsThatConvertComeBackWhole) {
 // Images no converter wrote: records of any bytes but 0x00, any numbers, in
 // any order. Whatever the lister lists with status 0 converts back into the
 // same image; anything else it names (status 2) or refuses as broken (1).
+// The image lists in UTF-8 too, with status 0, into a listing that
+// converts, with no option, into the identical image.
+void lists_in_utf8_and_converts_back(const std::string &image) {
+    unsigned char *listing = nullptr, *back = nullptr;
+    std::size_t listing_length = 0, back_length = 0;
+    morvane_result result{};
+    morvane_options utf8{MORVANE_ENCODING_UTF_8, nullptr};
+    EXPECT_EQ(morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(),
+                                "IMAGE", &utf8, &listing, &listing_length, nullptr, &result),
+              0)
+        << result.message;
+    morvane_convert(listing, listing_length, "L", &back, &back_length, &result);
+    EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image))
+        << std::string(reinterpret_cast<char *>(listing), listing_length);
+    morvane_free(listing);
+    morvane_free(back);
+}
+
 // The image with a random name put in lists as it did, with status 2 and
 // the name's message, and converts back with the name it gives into the
 // identical image; a name no option gives is named in hex. True if the
@@ -300,6 +318,7 @@ TEST(RoundTrip, ArbitraryRecordsListIntoListingsThatConvertBackOrAreNamed) {
                 << std::string(reinterpret_cast<char *>(listing), listing_length);
             listed++;
             named_images += converts_back_with_its_name(image, random);
+            lists_in_utf8_and_converts_back(image);
         } else {
             EXPECT_TRUE(status == 1 || status == 2) << result.message;
             EXPECT_NE(std::string(result.message), "");

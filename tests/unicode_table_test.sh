@@ -11,6 +11,10 @@ for name in SHIFT_JIS WINDOWS-31J; do
         exit 77
     fi
 done
+# The generator refuses what it cannot make a table of, saying so.
+if "$1" 2>/dev/null; then echo "no usage error without arguments" >&2; exit 1; fi
+if "$1" /nonexistent /nonexistent 2>/dev/null; then echo "no error for an unreadable charmap" >&2; exit 1; fi
+if "$1" /dev/null /dev/null 2>/dev/null; then echo "no error for empty charmaps" >&2; exit 1; fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 zcat "$charmaps/SHIFT_JIS.gz" >"$work/SHIFT_JIS"

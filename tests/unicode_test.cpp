@@ -2,7 +2,9 @@
 // the properties that tie a Shift_JIS listing to its UTF-8 twin.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -78,8 +80,13 @@ const ProgramCase PROGRAM_CASES[] = {
      1,
      "Illegal character found in next of 0\n",
      hex(LEAD_IN + MRV)},
-    {"OutsideTheSetStopsAlsoAfterAFirstByteWrittenAsUF783", "morvane", {},
-     "10 \"\uF783\u030F\"\n", 1, "Illegal character found in next of 0\n", hex(LEAD_IN + MRV)},
+    {"OutsideTheSetStopsAlsoAfterAFirstByteWrittenAsUF783",
+     "morvane",
+     {},
+     "10 \"\uF783\u030F\"\n",
+     1,
+     "Illegal character found in next of 0\n",
+     hex(LEAD_IN + MRV)},
     {"KanjiOutsideTheSetStops",
      "morvane",
      {},
@@ -405,6 +412,204 @@ TEST(UnicodeProperty, CharactersOutsideTheSetNeverComplete) {
         listing += outside[random() % std::size(outside)];
         listing += random() % 2 ? "\"\n" : ":REM ウ\n";
         EXPECT_EQ(convert_in_memory(listing).status, 1) << listing;
+    }
+}
+
+} // namespace
+
+#include "core/convert/convert_run.h"
+#include "core/text/utf8_listing.h"
+
+namespace {
+
+// ---- Reading in pieces, as from a pipe: the same image whatever the reads.
+
+struct Pieces {
+    const std::string *bytes;
+    std::size_t at, piece;
+};
+
+long long read_piece(void *context, unsigned char *buffer, std::size_t size) {
+    auto &pieces = *static_cast<Pieces *>(context);
+    std::size_t count = std::min({size, pieces.bytes->size() - pieces.at, pieces.piece});
+    std::memcpy(buffer, pieces.bytes->data() + pieces.at, count);
+    pieces.at += count;
+    return static_cast<long long>(count);
+}
+
+bool append(void *context, const unsigned char *bytes, std::size_t size) {
+    static_cast<std::string *>(context)->append(reinterpret_cast<const char *>(bytes), size);
+    return true;
+}
+
+morvane::Converter converter;
+
+// Every UTF-8 twin, and listings with bytes that are no UTF-8 after a
+// byte-order mark, read a few bytes at a time (characters cut between
+// reads, the mark alone in the first), give the image of one read.
+TEST(UnicodeProperty, ReadInPiecesAsInOneRead) {
+    std::vector<std::string> listings = {"\xEF\xBB\xBF\xCA",
+                                         "\xEF\xBB\xBF"
+                                         "10 \xE3\x81",
+                                         "\xEF\xBB\xBF"
+                                         "10 \"\xEF\xBB\xBF\"\n"};
+    for (const std::string &listing : shift_jis_listings())
+        if (listings.size() < 400)
+            listings.push_back(utf8_twin(listing, listings.size() % 2, false));
+    for (const std::string &listing : listings) {
+        Converted whole = convert_in_memory(listing);
+        for (std::size_t piece : {1, 2, 3, 5, 7, 64}) {
+            Pieces pieces{&listing, 0, piece};
+            std::string image;
+            morvane::Outcome outcome =
+                morvane::convert(converter, {read_piece, &pieces}, {append, nullptr, &image});
+            EXPECT_EQ(hex(image), hex(whole.image))
+                << hex(listing.substr(0, 80)) << " in pieces of " << piece;
+            EXPECT_EQ(outcome.kind == morvane::OutcomeKind::COMPLETE, whole.status == 0);
+        }
+    }
+}
+
+// A listing of long runs of kana read from a file, blocks cutting its
+// characters, converts as its Shift_JIS twin.
+TEST(UnicodeProperty, LargeUtf8FileConvertsAsItsShiftJisTwin) {
+    std::string shift_jis, utf8;
+    for (int line = 1; line <= 3000; line++) {
+        std::string text = std::to_string(line) + " PRINT \"";
+        shift_jis += text;
+        utf8 += text;
+        for (int k = 0; k < line % 40 + 1; k++) {
+            shift_jis += "\x83\x41\xB6\xDE";
+            utf8 += "アｶﾞ";
+        }
+        shift_jis += "\"\n";
+        utf8 += "\"\n";
+    }
+    TempDir dir;
+    write_file(dir.path("s.bas"), shift_jis);
+    write_file(dir.path("u.bas"), utf8);
+    EXPECT_EQ(run_program(MORVANE_BINARY, {dir.path("s.bas"), dir.path("s.img")}).status, 0);
+    EXPECT_EQ(run_program(MORVANE_BINARY, {dir.path("u.bas"), dir.path("u.img")}).status, 0);
+    EXPECT_EQ(read_file(dir.path("u.img")), read_file(dir.path("s.img")));
+    RunSetup from_pipe;
+    from_pipe.stdin_path = dir.path("u.bas");
+    RunResult piped = run_program(MORVANE_BINARY, {"-", dir.path("p.img")}, from_pipe);
+    EXPECT_EQ(piped.status, 0) << piped.errors;
+    EXPECT_EQ(read_file(dir.path("p.img")), read_file(dir.path("s.img")));
+}
+
+// ---- The library's options.
+
+TEST(Library, OptionsChooseTheEncodingAndTheName) {
+    const std::string listing = "10 PRINT \"ア\"\n";
+    const auto *bytes = reinterpret_cast<const unsigned char *>(listing.data());
+    unsigned char *output = nullptr;
+    size_t length = 0, count = 0;
+    morvane_result result{};
+    morvane_options unknown{7, nullptr};
+    EXPECT_EQ(morvane_convert_with(bytes, listing.size(), "L", &unknown, &output, &length, &result),
+              1);
+    EXPECT_STREQ(result.message,
+                 "Unknown encoding 7: use MORVANE_ENCODING_UTF_8 or MORVANE_ENCODING_SHIFT_JIS");
+    morvane_free(output);
+    EXPECT_EQ(
+        morvane_list_with(bytes, listing.size(), "L", &unknown, &output, &length, nullptr, &result),
+        1);
+    morvane_free(output);
+    EXPECT_EQ(morvane_renumber_with(bytes, listing.size(), "L", 10, 10, 0, &unknown, &output,
+                                    &length, &result),
+              2);
+    morvane_free(output);
+    morvane_finding *findings = nullptr;
+    EXPECT_EQ(morvane_check_with(bytes, listing.size(), &unknown, &findings, &count), -1);
+    morvane_item *items = nullptr;
+    EXPECT_EQ(morvane_scan_with(bytes, listing.size(), &unknown, &items, &count), -1);
+
+    morvane_options named{MORVANE_ENCODING_UTF_8, "ゲーム"};
+    ASSERT_EQ(morvane_convert_with(bytes, listing.size(), "L", &named, &output, &length, &result),
+              0);
+    std::string image(reinterpret_cast<char *>(output), length);
+    EXPECT_EQ(hex(image.substr(10, 6)), "B9 DE B0 D1 00 00");
+    morvane_free(output);
+    unsigned char field[6] = {1, 1, 1, 1, 1, 1};
+    morvane_options utf8{MORVANE_ENCODING_UTF_8, nullptr};
+    EXPECT_EQ(morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(),
+                                "I", &utf8, &output, &length, field, &result),
+              2);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(output), length), listing);
+    EXPECT_STREQ(result.message,
+                 "The image's name is ゲーム: convert the listing back with morvane --name=ゲーム");
+    EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(field), 6)), "B9 DE B0 D1 00 00");
+    morvane_free(output);
+    EXPECT_EQ(
+        morvane_list_with(bytes, listing.size(), "I", nullptr, &output, &length, field, &result),
+        1);
+    EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(field), 6)), "00 00 00 00 00 00")
+        << "no image";
+    morvane_free(output);
+
+    morvane_options too_long{MORVANE_ENCODING_BY_CONTENT, "ABCDEFG"};
+    EXPECT_EQ(
+        morvane_convert_with(bytes, listing.size(), "L", &too_long, &output, &length, &result), 1);
+    EXPECT_STREQ(result.message,
+                 "the name ABCDEFG is longer than the 6 bytes of the image's name field");
+    EXPECT_EQ(length, 0u);
+    morvane_free(output);
+
+    // Scanned as UTF-8, an item's offset and length are the file's.
+    ASSERT_EQ(morvane_scan_with(bytes, listing.size(), &utf8, &items, &count), 0);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(items[2].kind, MORVANE_ITEM_STRING);
+    EXPECT_EQ(items[2].offset, 9u);
+    EXPECT_EQ(items[2].length, 5u) << "the quotes and ア's three bytes";
+    morvane_free(items);
+}
+
+// A line longer than the UTF-8 writer gathers goes on in pieces, whole.
+TEST(UnicodeText, LineLongerThanTheWriterGathersListsWhole) {
+    std::string body(20000, 'A');
+    body[7000] = '\xB1'; // a kana, which stays half width in a line this long
+    std::string image = std::string(10, '\xD3') + "mrv" + std::string(3, '\0') + "\xFF\xFF\x0A" +
+                        std::string(1, '\0') + "\x22" + body + std::string(1, '\0') +
+                        std::string(12, '\0');
+    unsigned char *sjis = nullptr, *utf8 = nullptr;
+    size_t sjis_length = 0, utf8_length = 0;
+    morvane_result result{};
+    morvane_options in_utf8{MORVANE_ENCODING_UTF_8, nullptr};
+    int sjis_status = morvane_list(reinterpret_cast<const unsigned char *>(image.data()),
+                                   image.size(), "I", &sjis, &sjis_length, &result);
+    int utf8_status =
+        morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(), "I",
+                          &in_utf8, &utf8, &utf8_length, nullptr, &result);
+    EXPECT_EQ(utf8_status, sjis_status);
+    std::string expected(reinterpret_cast<char *>(sjis), sjis_length);
+    expected.replace(expected.find('\xB1'), 1, "ｱ");
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(utf8), utf8_length), expected);
+    morvane_free(sjis);
+    morvane_free(utf8);
+}
+
+// The text the page shows of a Shift_JIS file reads back into its bytes;
+// asked to, a character the set lacks is shown as itself.
+TEST(UnicodeText, ShiftJisShownAsUtf8) {
+    const struct {
+        std::string shift_jis;
+        bool characters_outside;
+        std::string shown;
+    } rows[] = {
+        {"\x83\x41\xB6\xDE\xA0\xE0\x40", false, "アｶﾞ\uF7A0\uF7E0@"},
+        {"\x8D\xA1", false, "\uF78D\uF7A1"},
+        {"\x8D\xA1", true, "今"},
+        {"\x85\x40", true, "\uF785@"}, // no character
+        {"\x81", false, "\uF781"},
+    };
+    for (const auto &row : rows) {
+        unsigned char out[64];
+        std::size_t length = morvane::shift_jis_text_as_utf8(
+            reinterpret_cast<const unsigned char *>(row.shift_jis.data()), row.shift_jis.size(),
+            out, row.characters_outside);
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(out), length), row.shown)
+            << hex(row.shift_jis);
     }
 }
 

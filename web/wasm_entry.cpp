@@ -73,7 +73,7 @@ EMSCRIPTEN_KEEPALIVE int list_image_bytes(const char *name, unsigned char *data,
     unsigned char text[morvane::NAME_TEXT_ROOM];
     int length = morvane::is_default_name(field) ? -1 : morvane::name_text(field, text);
     if (length > 0)
-        morvane::shift_jis_text_as_utf8(text, static_cast<std::size_t>(length),
+        morvane::shift_jis_name_as_utf8(text, static_cast<std::size_t>(length),
                                         reinterpret_cast<unsigned char *>(image_name));
     return status;
 }

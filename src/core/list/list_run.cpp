@@ -91,7 +91,7 @@ void note_name(const ImageName &name, Encoding encoding, Outcome &outcome) {
                 std::snprintf(outcome.name + used, sizeof outcome.name - used,
                               i == 0 ? "0x%02X" : " 0x%02X", name.bytes[i]));
     } else if (encoding == Encoding::UTF_8) {
-        shift_jis_text_as_utf8(text, static_cast<std::size_t>(length),
+        shift_jis_name_as_utf8(text, static_cast<std::size_t>(length),
                                reinterpret_cast<unsigned char *>(outcome.name));
     } else {
         std::memcpy(outcome.name, text, static_cast<std::size_t>(length) + 1);

@@ -96,7 +96,8 @@ std::size_t write_as_utf8(const unsigned char *text, std::size_t length, bool wi
         unsigned char b = text[at];
         if (is_lead(b) && at + 1 < length) {
             std::uint32_t code_point = pair_character(b, text[at + 1]);
-            if (code_point == 0 && characters_outside) code_point = outside_character(b, text[at + 1]);
+            if (code_point == 0 && characters_outside)
+                code_point = outside_character(b, text[at + 1]);
             if (code_point != 0) {
                 written += static_cast<std::size_t>(write_code_point(code_point, out + written));
             } else {
@@ -214,6 +215,13 @@ bool finish_utf8_listing(Utf8Listing &listing) {
 std::size_t shift_jis_text_as_utf8(const unsigned char *text, std::size_t length,
                                    unsigned char *out, bool characters_outside) {
     std::size_t written = write_as_utf8(text, length, false, out, characters_outside);
+    out[written] = 0x00;
+    return written;
+}
+
+std::size_t shift_jis_name_as_utf8(const unsigned char *text, std::size_t length,
+                                   unsigned char *out) {
+    std::size_t written = write_as_utf8(text, length, true, out);
     out[written] = 0x00;
     return written;
 }

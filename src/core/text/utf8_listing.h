@@ -44,6 +44,11 @@ bool finish_utf8_listing(Utf8Listing &listing);
 std::size_t shift_jis_text_as_utf8(const unsigned char *text, std::size_t length,
                                    unsigned char *out, bool characters_outside = false);
 
+// A name, a few bytes, as UTF-8 at out (room for three bytes each, ending
+// in 0x00): its katakana full width and joined, as the listing's are.
+std::size_t shift_jis_name_as_utf8(const unsigned char *text, std::size_t length,
+                                   unsigned char *out);
+
 // A sink that passes a Shift_JIS listing on to out and tells, once all is
 // written, whether a listing of those bytes would be read as UTF-8.
 struct SniffedListing {
