@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "core/basic/image_format.h"
+#include "core/list/body_decoder.h"
 #include "core/text/unicode_text.h"
 
 namespace morvane {
@@ -53,8 +54,10 @@ inline bool is_default_name(const ImageName &name) {
     return true;
 }
 
-// The longest spelling of a name: each target byte at most two bytes.
-constexpr int NAME_TEXT_ROOM = 2 * NAME_LENGTH + 1;
+// Room for a name's spelling: a byte is spelled as a string's would be, a
+// token (after a quote) by its keyword's name, in at most LONGEST_STEP_TEXT
+// bytes each, which decoding stores whole.
+constexpr int NAME_TEXT_ROOM = NAME_LENGTH * LONGEST_STEP_TEXT + 1;
 
 // Writes at out the Shift_JIS text that image_name_from_text converts into
 // this name, ending in 0x00; its length, or -1 if no text gives the name
