@@ -589,6 +589,40 @@ TEST(UnicodeText, LineLongerThanTheWriterGathersListsWhole) {
     morvane_free(utf8);
 }
 
+// Kana are widened only where the line then still fits what the converter
+// reads of a line: a line that widening would take past 1,023 bytes keeps
+// them half width, and either way the listing converts back.
+TEST(UnicodeText, KanaWidenedWhereTheLineStillFits) {
+    const struct {
+        int kana; // pairs of ｶﾞ and ｱ in the string
+        bool widened;
+    } rows[] = {{100, true}, {200, true}, {254, true}, {255, false}, {330, false}};
+    for (const auto &row : rows) {
+        std::string body = "\x22";
+        for (int i = 0; i < row.kana; i++)
+            body += "\xB6\xDE\xB1";
+        body += "\x22";
+        std::string image = std::string(10, '\xD3') + "mrv" + std::string(3, '\0') +
+                            "\xFF\xFF\x0A" + std::string(1, '\0') + body + std::string(13, '\0');
+        unsigned char *listing = nullptr, *back = nullptr;
+        size_t length = 0, back_length = 0;
+        morvane_result result{};
+        morvane_options utf8{MORVANE_ENCODING_UTF_8, nullptr};
+        int status =
+            morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(),
+                              "I", &utf8, &listing, &length, nullptr, &result);
+        std::string text(reinterpret_cast<char *>(listing), length);
+        EXPECT_EQ(status, 0) << row.kana << " " << result.message;
+        EXPECT_EQ(text.find("ガア") != std::string::npos, row.widened) << row.kana;
+        EXPECT_EQ(text.find("ｶﾞｱ") != std::string::npos, !row.widened) << row.kana;
+        morvane_convert(listing, length, "L", &back, &back_length, &result);
+        EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image))
+            << row.kana;
+        morvane_free(listing);
+        morvane_free(back);
+    }
+}
+
 // The text the page shows of a Shift_JIS file reads back into its bytes;
 // asked to, a character the set lacks is shown as itself.
 TEST(UnicodeText, ShiftJisShownAsUtf8) {
