@@ -33,6 +33,16 @@ Outcome list_in_memory(const std::uint8_t *data, std::size_t size, int encoding)
     return run_in_memory(false, data, size, encoding);
 }
 
+void require_utf8_round_trip(const std::string &image) {
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(image.data());
+    Outcome utf8 = list_in_memory(bytes, image.size(), MORVANE_ENCODING_UTF_8);
+    require(utf8.status == 0, "a complete image lists in UTF-8 with status 0");
+    Outcome back = convert_in_memory(reinterpret_cast<const std::uint8_t *>(utf8.output.data()),
+                                     utf8.output.size());
+    require(back.status == 0 && back.output == image,
+            "its UTF-8 listing converts, with no option, into the identical image");
+}
+
 void require(bool condition, const char *what) {
     if (condition) return;
     std::fprintf(stderr, "property broken: %s\n", what);

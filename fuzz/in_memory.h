@@ -18,5 +18,9 @@ Outcome convert_in_memory(const std::uint8_t *data, std::size_t size, int encodi
 // Lists the bytes as an image, writing the listing in the encoding.
 Outcome list_in_memory(const std::uint8_t *data, std::size_t size, int encoding = 0);
 
+// Requires that a complete image lists in UTF-8 with status 0 into a
+// listing that converts, with no option, into the identical image.
+void require_utf8_round_trip(const std::string &image);
+
 // Aborts with the property's name, for libFuzzer to report, unless condition holds.
 void require(bool condition, const char *what);

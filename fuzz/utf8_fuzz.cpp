@@ -89,11 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         require(error == (image.status != 0),
                 "the checker finds an error exactly when converting fails");
     if (image.status != 0) return 0;
-    Outcome utf8 =
-        list_in_memory(bytes_of(image.output), image.output.size(), MORVANE_ENCODING_UTF_8);
-    require(utf8.status == 0, "the image lists in UTF-8 with status 0");
-    Outcome back = convert_in_memory(bytes_of(utf8.output), utf8.output.size());
-    require(back.status == 0 && back.output == image.output,
-            "its UTF-8 listing converts into the identical image");
+    require_utf8_round_trip(image.output);
     return 0;
 }

@@ -39,6 +39,11 @@ long long read_memory(void *context, unsigned char *buffer, std::size_t size) {
     return static_cast<long long>(count);
 }
 
+// The interface's numbers are the core's choices (the page passes them on as they are).
+static_assert(static_cast<int>(EncodingChoice::BY_CONTENT) == MORVANE_ENCODING_BY_CONTENT &&
+              static_cast<int>(EncodingChoice::SHIFT_JIS) == MORVANE_ENCODING_SHIFT_JIS &&
+              static_cast<int>(EncodingChoice::UTF_8) == MORVANE_ENCODING_UTF_8);
+
 constexpr morvane_options DEFAULT_OPTIONS = {MORVANE_ENCODING_BY_CONTENT, nullptr};
 
 // The encoding asked for; false for a value the interface does not name.

@@ -293,7 +293,6 @@ long long read_decoded(void *context, unsigned char *buffer, std::size_t size) {
 void start_decoding_source(DecodingSource &decoding, Source file, EncodingChoice choice) {
     decoding = {};
     decoding.file = file;
-    decoding.choice = choice;
     decoding.at_start = true;
     decoding.state = choice == EncodingChoice::SHIFT_JIS ? DecodingSource::State::SHIFT_JIS
                      : choice == EncodingChoice::UTF_8   ? DecodingSource::State::UTF_8

@@ -77,7 +77,6 @@ template <typename Problem> CharacterName shift_jis_name(const Problem &problem)
 // listing's bytes as Shift_JIS, reading UTF-8 as the same characters.
 struct DecodingSource {
     Source file;
-    EncodingChoice choice;
     enum class State : std::uint8_t { UNDECIDED, SHIFT_JIS, UTF_8 } state;
     EncodingSniffer sniffer;
     bool at_start; // nothing handed on yet: a byte-order mark stays
