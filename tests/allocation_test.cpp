@@ -160,6 +160,21 @@ Result scanned(const std::string &input) {
     return got;
 }
 
+Result listed_as_utf8(const std::string &input) {
+    unsigned char *output = nullptr;
+    size_t length = 0;
+    morvane_result result;
+    morvane_options options{MORVANE_ENCODING_UTF_8, nullptr};
+    arm();
+    int status = morvane_list_with(reinterpret_cast<const unsigned char *>(input.data()),
+                                   input.size(), "L", &options, &output, &length, nullptr, &result);
+    disarm();
+    Result got{status, result.message,
+               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
+    morvane_free(output);
+    return got;
+}
+
 bool says_memory_ran_out(const Result &result) {
     return result.status != 0 && result.message.find("Not enough memory") != std::string::npos;
 }
@@ -190,12 +205,17 @@ void expect_every_failure_told(const char *name, Call call, const std::string &i
 
 TEST(AllocationFailure, EveryOneIsToldOrChangesNothing) {
     std::string image = converted(read_file(source_path("examples/nihongo.bas"))).output;
+    std::string utf8_program;
+    for (int line = 1; line <= 100; line++)
+        utf8_program +=
+            std::to_string(line) + " PRINT \"アイウ\":GOTO " + std::to_string(line) + "\n";
     const std::vector<std::pair<std::string, std::string>> listings = {
         {"a program", read_file(source_path("examples/guess.bas"))},
         {"labels and findings", "@top\nPRINT\n  GOTO @top\n10 SCORE=1:GOTO 99\n10 X\n70000 Y\n"},
         {"a refusal", "10 GOTO @nowhere\n20 A$=\"\x89\xBF\"\n"},
         {"lines without numbers among others", "A\n10 B\nC\nD\n5 E\nF\n"},
         {"nothing", ""},
+        {"a UTF-8 program with more characters than the first map of places holds", utf8_program},
     };
     for (const auto &[name, listing] : listings) {
         SCOPED_TRACE(name);
@@ -207,6 +227,7 @@ TEST(AllocationFailure, EveryOneIsToldOrChangesNothing) {
     }
     expect_every_failure_told("morvane_list", listed, image);
     expect_every_failure_told("morvane_list_findings", listed_records, image);
+    expect_every_failure_told("morvane_list_with UTF-8", listed_as_utf8, image);
     // Lines that do not convert back, each told as a record.
     std::vector<std::string> records;
     for (int i = 10; i <= 29; i++)

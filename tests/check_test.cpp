@@ -215,6 +215,9 @@ TEST(CheckUsage, StatusTwoWithAMessage) {
         {{"/nonexistent/x.bas"}, "morvane-check: can't read /nonexistent/x.bas\n"},
         {{"-w"}, "morvane-check: -w needs the name of a warning\n" + usage},
         {{"-x", "x.bas"}, "morvane-check: unknown option -x\n" + usage},
+        {{"--encoding"}, "morvane-check: --encoding needs a name: utf-8 or shift_jis\n"},
+        {{"--encoding=cp1252", "x.bas"},
+         "morvane-check: unknown encoding 'cp1252': use utf-8 or shift_jis\n"},
     };
     for (const auto &c : cases) {
         RunResult run = run_program(MORVANE_CHECK_BINARY, c.arguments);

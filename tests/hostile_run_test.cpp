@@ -178,6 +178,29 @@ TEST(MemoryLimit, EveryLimitEndsWithAStatusNotASignal) {
     }
     EXPECT_GT(converted, 0) << "no limit was generous enough to convert";
 }
+
+// A UTF-8 listing is read into its Shift_JIS twin of up to four times its
+// bytes: where the file fits in memory and the twin does not, the checker
+// and the renumbering say so and write nothing.
+TEST(MemoryLimit, Utf8ListingWhoseTwinDoesNotFitIsTold) {
+    TempDir dir;
+    std::string listing = dir.path("big.bas"), output = dir.path("out.bas");
+    std::string line = "10 A$=\"アイウエオ\"\n";
+    std::string text;
+    for (std::size_t size = 0; size < (24u << 20); size += line.size())
+        text += line;
+    write_file(listing, text);
+    RunSetup setup;
+    setup.memory_limit = 72ul << 20;
+    RunResult checked = run_program(MORVANE_CHECK_BINARY, {listing}, setup);
+    EXPECT_EQ(checked.status, 2);
+    EXPECT_EQ(checked.errors, "morvane-check: not enough memory for " + listing + "\n");
+    EXPECT_EQ(checked.output, "");
+    RunResult renumbered = run_program(MORVANE_RENUM_BINARY, {listing, output}, setup);
+    EXPECT_EQ(renumbered.status, 1);
+    EXPECT_EQ(renumbered.errors, "morvane-renum: not enough memory for " + listing + "\n");
+    EXPECT_FALSE(file_exists(output));
+}
 #endif
 
 } // namespace

@@ -127,6 +127,63 @@ void expect_round_trip(const std::string &name, const std::string &image) {
     EXPECT_TRUE(list(again.image).listing == first.listing) << name << ": the listing changed";
 }
 
+struct Listed {
+    int status;
+    std::string message, output;
+};
+
+Listed listed(const std::string &image, int encoding) {
+    unsigned char *listing = nullptr;
+    std::size_t length = 0;
+    morvane_result result;
+    morvane_options options{encoding, nullptr};
+    int status =
+        morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(), "L",
+                          &options, &listing, &length, nullptr, &result);
+    Listed got{status, result.message, std::string(reinterpret_cast<char *>(listing), length)};
+    morvane_free(listing);
+    return got;
+}
+
+// An image that breaks off inside a record lists its whole records and not
+// a byte of the broken one, also where that one's text had already passed
+// the end of an output block: from the library, into a file and in UTF-8.
+TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
+    auto record = [](int number) {
+        return from_hex("FF FF") + std::string{static_cast<char>(number & 0xFF)} +
+               std::string{static_cast<char>(number >> 8)} + "\x95 \"" + std::string(200, 'A') +
+               "\"" + std::string(1, '\0');
+    };
+    TempDir dir;
+    const std::string image_path = dir.path("broken.img"), listing_path = dir.path("out.bas");
+    // Lines of 213 bytes: the 616th and 617th end on either side of the
+    // first 128 KiB block.
+    for (int whole = 612; whole <= 618; whole++) {
+        std::string records;
+        for (int number = 100; number < 100 + whole; number++)
+            records += record(number);
+        std::string listed_whole =
+            listed(image_header() + records + image_trailer(), MORVANE_ENCODING_SHIFT_JIS).output;
+        std::string broken = image_header() + records + record(100 + whole).substr(0, 120);
+        // The byte where the image ran out.
+        std::string at_byte = " at byte " + std::to_string(broken.size());
+        for (int encoding : {MORVANE_ENCODING_SHIFT_JIS, MORVANE_ENCODING_UTF_8}) {
+            SCOPED_TRACE(std::to_string(whole) + " records, encoding " + std::to_string(encoding));
+            Listed got = listed(broken, encoding);
+            EXPECT_EQ(got.status, 1);
+            EXPECT_EQ(got.message, "Broken program image L" + at_byte);
+            EXPECT_EQ(got.output, listed_whole);
+            write_file(image_path, broken);
+            RunResult run = run_morvane_list(
+                {encoding == MORVANE_ENCODING_UTF_8 ? "--encoding=utf-8" : "--encoding=shift_jis",
+                 image_path, listing_path});
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(run.errors, "Broken program image " + image_path + at_byte + "\n");
+            EXPECT_EQ(read_file(listing_path), listed_whole);
+        }
+    }
+}
+
 TEST(RoundTrip, ExamplesComeBackWholeAndThoseInTheListersFormByteForByte) {
     for (const char *name : {"hello", "guess", "nihongo"})
         expect_round_trip(name, read_file(source_path("tests/expected/") + name + ".img"));

@@ -326,6 +326,12 @@ TEST(RenumUsage, StatusTwoWithAMessageOneWhenUnreadable) {
          2,
          "morvane-renum: --step takes a number from 1 to 65535, not '9999999999'\n" + usage},
         {{"/nonexistent/a.bas", "b"}, 1, "morvane-renum: can't read /nonexistent/a.bas\n"},
+        {{"a", "b", "--encoding"},
+         2,
+         "morvane-renum: --encoding needs a name: utf-8 or shift_jis\n"},
+        {{"--encoding", "euc-jp", "a", "b"},
+         2,
+         "morvane-renum: unknown encoding 'euc-jp': use utf-8 or shift_jis\n"},
     };
     for (const auto &c : cases) {
         RunResult run = run_program(MORVANE_RENUM_BINARY, c.arguments);

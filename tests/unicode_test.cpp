@@ -181,6 +181,35 @@ const ProgramCase PROGRAM_CASES[] = {
      1,
      "IN:1:8: error: character 今 (U+4ECA) is not in the target character set; replace it "
      "[charset]\n"},
+    {"NamesACharacterBeyondTheBasicPlane",
+     "morvane-check",
+     {},
+     "10 A$=\"😀\"\n",
+     1,
+     "IN:1:8: error: character 😀 (U+1F600) is not in the target character set; replace it "
+     "[charset]\n"},
+    {"Utf8ChosenNamesAByteThatIsNoCharacterByItsValue",
+     "morvane-check",
+     {"--encoding=utf-8"},
+     "10 A$=\"\xFF\"\n",
+     1,
+     "IN:1:8: error: character 0xFF is not in the target character set; replace it [charset]\n"},
+    {"ShiftJisChosenChecksTheBytes",
+     "morvane-check",
+     {"--encoding", "shift_jis"},
+     "10 A$=\"今\"\n",
+     1,
+     "IN:1:8: warning: character 莉 (U+8389) is not in the target character set; the converter "
+     "copies its two bytes, which the machine shows as two other characters [passthrough]\n"
+     "IN:1:9: error: character 0x8A22 is not in the target character set; replace it "
+     "[charset]\n"},
+    {"ShiftJisChosenRenumbersTheBytesAsTheyStand",
+     "morvane-renum",
+     {"--encoding=shift_jis"},
+     "5 PRINT \"ア\":GOTO 5\n",
+     0,
+     "",
+     "10 PRINT \"ア\":GOTO 10\n"},
     {"RenumbersInTheEncodingItRead",
      "morvane-renum",
      {},
@@ -598,14 +627,27 @@ TEST(UnicodeText, LineLongerThanTheWriterGathersListsWhole) {
 // reads of a line: a line that widening would take past 1,023 bytes keeps
 // them half width, and either way the listing converts back.
 TEST(UnicodeText, KanaWidenedWhereTheLineStillFits) {
+    // ｶﾞｱ widens by one byte; ｳﾞ (the voiced U), た@ (a pair already full
+    // width) and ｱﾟ (whose mark stays a mark of its own) by two.
+    const std::string GA_A = "\xB6\xDE\xB1", VU_PAIR_A_MARK = "\xB3\xDE\xE0\x40\xB1\xDF";
     const struct {
-        int kana; // pairs of ｶﾞ and ｱ in the string
+        std::string unit; // repeated in the string
+        int count;
         bool widened;
-    } rows[] = {{100, true}, {200, true}, {254, true}, {255, false}, {330, false}};
+        std::string wide, narrow; // the unit as listed, widened or not
+    } rows[] = {
+        {GA_A, 100, true, "ガア", "ｶﾞｱ"},
+        {GA_A, 200, true, "ガア", "ｶﾞｱ"},
+        {GA_A, 254, true, "ガア", "ｶﾞｱ"},
+        {GA_A, 255, false, "ガア", "ｶﾞｱ"},
+        {GA_A, 330, false, "ガア", "ｶﾞｱ"},
+        {VU_PAIR_A_MARK, 113, true, "ヴた@ア゜", "ｳﾞた@ｱﾟ"},
+        {VU_PAIR_A_MARK, 114, false, "ヴた@ア゜", "ｳﾞた@ｱﾟ"},
+    };
     for (const auto &row : rows) {
         std::string body = "\x22";
-        for (int i = 0; i < row.kana; i++)
-            body += "\xB6\xDE\xB1";
+        for (int i = 0; i < row.count; i++)
+            body += row.unit;
         body += "\x22";
         std::string image = std::string(10, '\xD3') + "mrv" + std::string(3, '\0') +
                             "\xFF\xFF\x0A" + std::string(1, '\0') + body + std::string(13, '\0');
@@ -617,12 +659,12 @@ TEST(UnicodeText, KanaWidenedWhereTheLineStillFits) {
             morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(),
                               "I", &utf8, &listing, &length, nullptr, &result);
         std::string text(reinterpret_cast<char *>(listing), length);
-        EXPECT_EQ(status, 0) << row.kana << " " << result.message;
-        EXPECT_EQ(text.find("ガア") != std::string::npos, row.widened) << row.kana;
-        EXPECT_EQ(text.find("ｶﾞｱ") != std::string::npos, !row.widened) << row.kana;
+        SCOPED_TRACE(hex(row.unit) + " " + std::to_string(row.count) + " times");
+        EXPECT_EQ(status, 0) << result.message;
+        EXPECT_EQ(text.find(row.wide) != std::string::npos, row.widened);
+        EXPECT_EQ(text.find(row.narrow) != std::string::npos, !row.widened);
         morvane_convert(listing, length, "L", &back, &back_length, &result);
-        EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image))
-            << row.kana;
+        EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image));
         morvane_free(listing);
         morvane_free(back);
     }
