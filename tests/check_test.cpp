@@ -79,6 +79,11 @@ const CheckCase CASES[] = {
     {"PassedThroughCharacter", "10 A$=\"\xE0\x40\"\n",
      "F:1:8: warning: character 漾 (U+6F3E) is not in the target character set; the converter copies "
      "its two bytes, which the machine shows as two other characters [passthrough]\n"},
+    {"KeywordInLongNameShowsItsFirst40Letters",
+     "10 XSCOREXSCOREXSCOREXSCOREXSCOREXSCOREXSCOREXSCORE=1\n",
+     "F:1:4: warning: XSCOREXSCOREXSCOREXSCOREXSCOREXSCOREXSCO is read as X S C OR E X S C OR E X S "
+     "C OR E X S C OR E X S C OR E X S C OR E X S C O: a keyword stands inside the name; rename "
+     "it or put spaces around the keyword [keyword-in-name]\n"},
     {"KeywordInName", "10 SCORE=0\n",
      "F:1:4: warning: SCORE is read as S C OR E: a keyword stands inside the name; rename it or "
      "put spaces around the keyword [keyword-in-name]\n"},

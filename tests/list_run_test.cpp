@@ -146,25 +146,26 @@ Listed listed(const std::string &image, int encoding) {
 }
 
 // An image that breaks off inside a record lists its whole records and not
-// a byte of the broken one, also where that one's text had already passed
-// the end of an output block: from the library, into a file and in UTF-8.
+// a byte of the broken one, also where a record too long to be read whole
+// first had its text pass the end of an output block: from the library,
+// into a file and in UTF-8.
 TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
-    auto record = [](int number) {
+    auto record = [](int number, std::size_t letters) {
         return from_hex("FF FF") + std::string{static_cast<char>(number & 0xFF)} +
-               std::string{static_cast<char>(number >> 8)} + "\x95 \"" + std::string(200, 'A') +
-               "\"" + std::string(1, '\0');
+               std::string{static_cast<char>(number >> 8)} + "\x95 \"" +
+               std::string(letters, 'A') + "\"" + std::string(1, '\0');
     };
     TempDir dir;
     const std::string image_path = dir.path("broken.img"), listing_path = dir.path("out.bas");
-    // Lines of 213 bytes: the 616th and 617th end on either side of the
-    // first 128 KiB block.
-    for (int whole = 612; whole <= 618; whole++) {
+    // Lines of 213 bytes, then one of 2,000 bytes that breaks off: from
+    // 606 lines on, its text passes the first 128 KiB block; 616 fill it.
+    for (int whole : {20, 605, 606, 610, 615, 616, 617}) {
         std::string records;
         for (int number = 100; number < 100 + whole; number++)
-            records += record(number);
+            records += record(number, 200);
         std::string listed_whole =
             listed(image_header() + records + image_trailer(), MORVANE_ENCODING_SHIFT_JIS).output;
-        std::string broken = image_header() + records + record(100 + whole).substr(0, 120);
+        std::string broken = image_header() + records + record(100 + whole, 3000).substr(0, 2000);
         // The byte where the image ran out.
         std::string at_byte = " at byte " + std::to_string(broken.size());
         for (int encoding : {MORVANE_ENCODING_SHIFT_JIS, MORVANE_ENCODING_UTF_8}) {

@@ -47,6 +47,13 @@ TEST(SameFile, RefusedBeforeTheListingIsTouched) {
     RunResult through_link = run_morvane({dir.path("soft.bas"), listing});
     EXPECT_EQ(through_link.status, 1);
     EXPECT_EQ(read_file(listing), LISTING);
+    // "-" whose standard output is the listing itself.
+    RunSetup onto_listing;
+    onto_listing.stdout_path = listing;
+    RunResult dash = run_program(MORVANE_BINARY, {listing, "-"}, onto_listing);
+    EXPECT_EQ(dash.status, 1);
+    EXPECT_EQ(dash.errors, "Input and output are the same file -\n");
+    EXPECT_EQ(read_file(listing), LISTING);
 }
 
 // An image named where the listing belongs, the two names swapped: the

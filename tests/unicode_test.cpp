@@ -540,24 +540,37 @@ TEST(Library, OptionsChooseTheEncodingAndTheName) {
     unsigned char *output = nullptr;
     size_t length = 0, count = 0;
     morvane_result result{};
-    morvane_options unknown{7, nullptr};
-    EXPECT_EQ(morvane_convert_with(bytes, listing.size(), "L", &unknown, &output, &length, &result),
-              1);
-    EXPECT_STREQ(result.message,
-                 "Unknown encoding 7: use MORVANE_ENCODING_UTF_8 or MORVANE_ENCODING_SHIFT_JIS");
-    morvane_free(output);
-    EXPECT_EQ(
-        morvane_list_with(bytes, listing.size(), "L", &unknown, &output, &length, nullptr, &result),
-        1);
-    morvane_free(output);
-    EXPECT_EQ(morvane_renumber_with(bytes, listing.size(), "L", 10, 10, 0, &unknown, &output,
-                                    &length, &result),
-              2);
-    morvane_free(output);
     morvane_finding *findings = nullptr;
-    EXPECT_EQ(morvane_check_with(bytes, listing.size(), &unknown, &findings, &count), -1);
     morvane_item *items = nullptr;
-    EXPECT_EQ(morvane_scan_with(bytes, listing.size(), &unknown, &items, &count), -1);
+    for (int asked : {7, -1}) {
+        morvane_options unknown{asked, nullptr};
+        EXPECT_EQ(
+            morvane_convert_with(bytes, listing.size(), "L", &unknown, &output, &length, &result),
+            1);
+        EXPECT_EQ(result.message, "Unknown encoding " + std::to_string(asked) +
+                                      ": use MORVANE_ENCODING_UTF_8 or MORVANE_ENCODING_SHIFT_JIS");
+        morvane_free(output);
+        EXPECT_EQ(morvane_list_with(bytes, listing.size(), "L", &unknown, &output, &length,
+                                    nullptr, &result),
+                  1);
+        morvane_free(output);
+        EXPECT_EQ(morvane_renumber_with(bytes, listing.size(), "L", 10, 10, 0, &unknown, &output,
+                                        &length, &result),
+                  2);
+        morvane_free(output);
+        EXPECT_EQ(morvane_check_with(bytes, listing.size(), &unknown, &findings, &count), -1);
+        EXPECT_EQ(morvane_scan_with(bytes, listing.size(), &unknown, &items, &count), -1);
+    }
+    // Read as Shift_JIS, ア's three bytes are a pair the set lacks and a kana.
+    morvane_options shift_jis{MORVANE_ENCODING_SHIFT_JIS, nullptr};
+    ASSERT_EQ(morvane_check_with(bytes, listing.size(), &shift_jis, &findings, &count), 1);
+    ASSERT_EQ(count, 1u);
+    EXPECT_STREQ(findings[0].name, "passthrough");
+    morvane_free(findings);
+    ASSERT_EQ(morvane_scan_with(bytes, listing.size(), &shift_jis, &items, &count), 0);
+    ASSERT_EQ(count, 3u);
+    EXPECT_EQ(items[2].length, 5u);
+    morvane_free(items);
 
     morvane_options named{MORVANE_ENCODING_UTF_8, "ゲーム"};
     ASSERT_EQ(morvane_convert_with(bytes, listing.size(), "L", &named, &output, &length, &result),

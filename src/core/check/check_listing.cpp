@@ -261,19 +261,22 @@ bool swallows_the_rest(std::int32_t token) {
 // After a REM or DATA, which swallow what follows, it shows no more.
 void add_keyword_in_name(Check &check, int first_item, int run_start) {
     const unsigned char *text = check.line.text;
-    char name[64] = {}, read_as[160] = {};
+    // The name shows at most NAME_SHOWN letters, and how it is read each
+    // of them with a space before it.
+    constexpr int NAME_SHOWN = 40;
+    char name[NAME_SHOWN + 1] = {}, read_as[2 * NAME_SHOWN] = {};
     int n = 0, r = 0, at = run_start, last = run_start;
     std::int32_t swallowing = 0;
-    for (int i = first_item; i < check.item_count && is_ascii_letter(text[at]) && n < 40;) {
+    for (int i = first_item; i < check.item_count && is_ascii_letter(text[at]) && n < NAME_SHOWN;) {
         const Item &item = check.items[i];
         if (item.start > at) break;
         bool keyword = item.kind == ItemKind::KEYWORD && item.start == at;
         int length = keyword ? item.end - at : 1;
         bool shown = swallowing == 0;
-        if (r > 0 && r < 150 && shown) read_as[r++] = ' ';
-        for (int k = 0; k < length && n < 40; k++, at++) {
+        if (r > 0 && shown) read_as[r++] = ' ';
+        for (int k = 0; k < length && n < NAME_SHOWN; k++, at++) {
             name[n++] = static_cast<char>(to_upper(text[at]));
-            if (r < 150 && shown) read_as[r++] = static_cast<char>(to_upper(text[at]));
+            if (shown) read_as[r++] = static_cast<char>(to_upper(text[at]));
         }
         if (keyword && swallowing == 0 && swallows_the_rest(item.token)) swallowing = item.token;
         last = at - 1;
