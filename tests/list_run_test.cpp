@@ -157,19 +157,27 @@ TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
     };
     TempDir dir;
     const std::string image_path = dir.path("broken.img"), listing_path = dir.path("out.bas");
-    // Lines of 213 bytes, then one of 2,000 bytes that breaks off: from
-    // 606 lines on, its text passes the first 128 KiB block; 616 fill it.
-    for (int whole : {20, 605, 606, 610, 615, 616, 617}) {
+    // Lines of 213 bytes, then a long one that breaks off: of 2,000 bytes,
+    // whose text passes the first 128 KiB block from 606 lines on (616 fill
+    // it), or of 140,000, longer than a block and than a UTF-8 line's room.
+    const struct {
+        int whole;
+        std::size_t letters, kept;
+    } rows[] = {{20, 3000, 2000},  {605, 3000, 2000}, {606, 3000, 2000},  {610, 3000, 2000},
+                {615, 3000, 2000}, {616, 3000, 2000}, {617, 3000, 2000},  {20, 150000, 140000},
+                {0, 150000, 140000}};
+    for (auto [whole, letters, kept] : rows) {
         std::string records;
         for (int number = 100; number < 100 + whole; number++)
             records += record(number, 200);
         std::string listed_whole =
             listed(image_header() + records + image_trailer(), MORVANE_ENCODING_SHIFT_JIS).output;
-        std::string broken = image_header() + records + record(100 + whole, 3000).substr(0, 2000);
+        std::string broken = image_header() + records + record(100 + whole, letters).substr(0, kept);
         // The byte where the image ran out.
         std::string at_byte = " at byte " + std::to_string(broken.size());
         for (int encoding : {MORVANE_ENCODING_SHIFT_JIS, MORVANE_ENCODING_UTF_8}) {
-            SCOPED_TRACE(std::to_string(whole) + " records, encoding " + std::to_string(encoding));
+            SCOPED_TRACE(std::to_string(whole) + " records and " + std::to_string(kept) +
+                         " bytes, encoding " + std::to_string(encoding));
             Listed got = listed(broken, encoding);
             EXPECT_EQ(got.status, 1);
             EXPECT_EQ(got.message, "Broken program image L" + at_byte);

@@ -130,6 +130,7 @@ void flush_written(Utf8Listing &listing) {
     if (!listing.failed && listing.written_length > 0 &&
         !listing.out.write(listing.out.context, listing.written, listing.written_length))
         listing.failed = true;
+    listing.handed_on += listing.written_length;
     listing.written_length = 0;
 }
 
@@ -150,6 +151,10 @@ void write_gathered(Utf8Listing &listing, std::size_t count, bool whole_line) {
     std::memmove(listing.line, listing.line + count, listing.length - count);
     listing.length -= count;
     listing.line_taken += count;
+    if (whole_line) {
+        listing.line_start_taken = listing.line_taken;
+        listing.line_start_written = listing.handed_on + listing.written_length;
+    }
 }
 
 bool take_listing_bytes(void *context, const unsigned char *bytes, std::size_t size) {
@@ -177,9 +182,28 @@ bool take_listing_bytes(void *context, const unsigned char *bytes, std::size_t s
     return !listing.failed;
 }
 
+// Takes the line back from its start where pieces of it were written on.
+bool take_back_line(Utf8Listing &listing) {
+    listing.length = 0;
+    listing.taken = listing.line_taken = listing.line_start_taken;
+    if (listing.line_start_written >= listing.handed_on) {
+        listing.written_length =
+            static_cast<std::size_t>(listing.line_start_written - listing.handed_on);
+        return true;
+    }
+    listing.written_length = 0;
+    if (listing.out.truncate == nullptr ||
+        !listing.out.truncate(listing.out.context, listing.line_start_written))
+        return false;
+    listing.handed_on = listing.line_start_written;
+    return true;
+}
+
 bool take_back(void *context, std::uint64_t position) {
     auto &listing = *static_cast<Utf8Listing *>(context);
-    if (position < listing.line_taken || position > listing.taken) return false;
+    if (position > listing.taken) return false;
+    if (position < listing.line_taken)
+        return position == listing.line_start_taken && take_back_line(listing);
     listing.length = static_cast<std::size_t>(position - listing.line_taken);
     listing.taken = position;
     return true;
@@ -202,6 +226,7 @@ Sink utf8_listing_sink(Utf8Listing &listing, Sink out) {
     listing.out = out;
     listing.taken = listing.line_taken = 0;
     listing.length = listing.written_length = 0;
+    listing.handed_on = listing.line_start_taken = listing.line_start_written = 0;
     listing.failed = false;
     return {take_listing_bytes, take_back, &listing};
 }

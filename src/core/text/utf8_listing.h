@@ -24,6 +24,10 @@ struct Utf8Listing {
     std::uint64_t line_taken;   // those taken before the gathered line
     std::size_t length;         // the line gathered
     std::size_t written_length; // UTF-8 bytes waiting to be written on
+    std::uint64_t handed_on;    // UTF-8 bytes written on to out
+    // Where the gathered line started, in Shift_JIS and in UTF-8: a line
+    // longer than the room has had pieces written on before it ends.
+    std::uint64_t line_start_taken, line_start_written;
     bool failed;
     unsigned char line[UTF8_LINE_ROOM];
     unsigned char written[4 * UTF8_LINE_ROOM];
@@ -31,7 +35,9 @@ struct Utf8Listing {
 
 // A sink that takes the Shift_JIS listing and writes it on to out as
 // UTF-8; finish_utf8_listing writes what is gathered when all is taken.
-// It takes back (truncate) only bytes of the line still gathered.
+// It takes back (truncate) bytes of the line still gathered, or the whole
+// line from its start, through out's truncate where pieces of it were
+// written on.
 Sink utf8_listing_sink(Utf8Listing &listing, Sink out);
 bool finish_utf8_listing(Utf8Listing &listing);
 
