@@ -550,8 +550,8 @@ TEST(Library, OptionsChooseTheEncodingAndTheName) {
         EXPECT_EQ(result.message, "Unknown encoding " + std::to_string(asked) +
                                       ": use MORVANE_ENCODING_UTF_8 or MORVANE_ENCODING_SHIFT_JIS");
         morvane_free(output);
-        EXPECT_EQ(morvane_list_with(bytes, listing.size(), "L", &unknown, &output, &length,
-                                    nullptr, &result),
+        EXPECT_EQ(morvane_list_with(bytes, listing.size(), "L", &unknown, &output, &length, nullptr,
+                                    &result),
                   1);
         morvane_free(output);
         EXPECT_EQ(morvane_renumber_with(bytes, listing.size(), "L", 10, 10, 0, &unknown, &output,
@@ -680,6 +680,43 @@ TEST(UnicodeText, KanaWidenedWhereTheLineStillFits) {
         EXPECT_EQ(hex(std::string(reinterpret_cast<char *>(back), back_length)), hex(image));
         morvane_free(listing);
         morvane_free(back);
+    }
+}
+
+// The rule that reads a listing as UTF-8 or as Shift_JIS, on the bytes
+// UTF-8 forbids, whole and a byte at a time, as from a pipe.
+TEST(UnicodeText, EncodingRuleOnTheBytesUtf8Forbids) {
+    using morvane::Encoding;
+    const struct {
+        std::string listing;
+        Encoding read_as;
+    } rows[] = {
+        {"", Encoding::SHIFT_JIS},
+        {"10 END\n", Encoding::SHIFT_JIS},
+        {"10 \"ア\"\n", Encoding::UTF_8},
+        {"\xEF\xBB\xBF", Encoding::UTF_8},              // the mark alone
+        {"10 \xEF\xBB\xBF\n", Encoding::SHIFT_JIS},     // U+FEFF inside: nothing else
+        {"10 \xEF\xBB\xBF\xC3\xA9\n", Encoding::UTF_8}, // U+FEFF then é
+        {"10 \xF0\x9F\x98\x80\n", Encoding::UTF_8},     // beyond the basic plane
+        {"10 \xC0\x80\n", Encoding::SHIFT_JIS},         // overlong
+        {"10 \xE0\x80\x80\n", Encoding::SHIFT_JIS},     // overlong
+        {"10 \xF0\x80\x80\x80\n", Encoding::SHIFT_JIS}, // overlong
+        {"10 \xED\xA0\x80\n", Encoding::SHIFT_JIS},     // a surrogate
+        {"10 \xF4\x90\x80\x80\n", Encoding::SHIFT_JIS}, // above U+10FFFF
+        {"10 \xF5\x80\x80\x80\n", Encoding::SHIFT_JIS}, // no first byte
+        {"10 \xC3", Encoding::SHIFT_JIS},               // cut short at the end
+        {"10 \xC3\xA9\x82\xA0\n", Encoding::SHIFT_JIS}, // é, then Shift_JIS
+    };
+    for (const auto &row : rows) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(row.listing.data());
+        EXPECT_EQ(morvane::listing_encoding(bytes, row.listing.size()), row.read_as)
+            << hex(row.listing);
+        morvane::EncodingSniffer sniffer;
+        morvane::start_sniffing(sniffer);
+        for (std::size_t at = 0; at < row.listing.size(); at++)
+            morvane::sniff(sniffer, bytes + at, 1);
+        EXPECT_EQ(morvane::sniffed_encoding(sniffer), row.read_as)
+            << hex(row.listing) << " byte by byte";
     }
 }
 
