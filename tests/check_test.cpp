@@ -221,6 +221,9 @@ TEST(CheckUsage, StatusTwoWithAMessage) {
         {{"-w"}, "morvane-check: -w needs the name of a warning\n" + usage},
         {{"-x", "x.bas"}, "morvane-check: unknown option -x\n" + usage},
         {{"--encoding"}, "morvane-check: --encoding needs a name: utf-8 or shift_jis\n"},
+        {{"--encodings=utf-8", "x.bas"},
+         "morvane-check: unknown option --encodings=utf-8\n" + usage},
+        {{"/proc/self/mem"}, "morvane-check: can't read /proc/self/mem\n"},
         {{"--encoding=cp1252", "x.bas"},
          "morvane-check: unknown encoding 'cp1252': use utf-8 or shift_jis\n"},
     };
@@ -229,6 +232,15 @@ TEST(CheckUsage, StatusTwoWithAMessage) {
         EXPECT_EQ(run.status, 2);
         EXPECT_EQ(run.errors, c.errors);
     }
+    // Findings in the first file of two still count after a clean second.
+    TempDir files;
+    write_file(files.path("found.bas"), "10 GOTO 20\n");
+    write_file(files.path("clean.bas"), "10 END\n");
+    RunResult both =
+        run_program(MORVANE_CHECK_BINARY, {files.path("found.bas"), files.path("clean.bas")});
+    EXPECT_EQ(both.status, 1);
+    EXPECT_EQ(both.output, files.path("found.bas") +
+                               ":1:9: warning: line 20 does not exist; no line has that number [missing-target]\n");
     RunSetup from_standard_input;
     from_standard_input.stdin_path = source_path("examples/hello.bas");
     RunResult piped = run_program(MORVANE_CHECK_BINARY, {"-"}, from_standard_input);

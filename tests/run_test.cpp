@@ -154,6 +154,9 @@ TEST(Conventions, HelpAndVersionOfEveryProgram) {
     RunResult run = run_morvane({"--help", "x", "y"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.errors, "morvane version 0.5 : usage\n  morvane infile outfile\n");
+    run = run_morvane({"--name"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.errors, "morvane: --name needs a name of 1 to 6 characters\n");
 }
 
 TEST(ListingThroughPipe, Converts) {
