@@ -53,6 +53,10 @@ const ScanCase CASES[] = {
      "line=10(10) name(SC) keyword:D0(OR) name(E) keyword:D2(=) number(1)"},
     {"NothingInAStringIsAKeyword", "20 PRINT \"FOR\"",
      "line=20(20) keyword:95(PRINT) string(\"FOR\")"},
+    {"RemarkDataAndOpenStringHoldACharacterOutsideTheSetAtTheirEnd",
+     "1 REM \x8D\xA1\n2 DATA \x8D\xA1\r\n3 ?\"\x8D\xA1",
+     "line=1(1) keyword:8E(REM) remark( \x8D\xA1) line=2(2)@2:1 keyword:83(DATA)@2:3 "
+     "data( \x8D\xA1)@2:7 line=3(3)@3:1 keyword:95(?)@3:3 string(\"\x8D\xA1)@3:4"},
     {"DataUpToItsColonAndRemarkToTheEnd", "1 DATA 1,\"A:B\":REM X:Y\n",
      "line=1(1) keyword:83(DATA) data( 1,\"A:B\") other(:) keyword:8E(REM) remark( X:Y)"},
     {"ReferencesListsRangesAndComputedTargets", "10 ON X GOTO 10, 20:LIST 10-30:GOSUB 9+X",

@@ -19,6 +19,7 @@ set(MORVANE_CORE_SOURCES
   src/core/text/utf8_listing.cpp
   src/core/findings/findings.cpp
   src/core/findings/file_places.cpp
+  src/core/findings/file_items.cpp
   src/core/convert/line_number.cpp
   src/core/convert/tokenizer.cpp
   src/core/convert/line_convert.cpp
