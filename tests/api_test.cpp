@@ -174,6 +174,11 @@ TEST(Library, MessagesLeadWithTheirErrorsAndRecordsHoldEveryFinding) {
     morvane_free(findings);
     morvane_free(output);
 
+    EXPECT_EQ(morvane_renumber(reinterpret_cast<const unsigned char *>(refused.data()),
+                               refused.size(), "L", 10, 0, 0, &output, &length, &result),
+              2);
+    EXPECT_STREQ(result.message, "step takes a number from 1 to 65535, not 0");
+    morvane_free(output);
     const std::string long_label =
         "@" + std::string(300, 'a') + "\nPRINT\n10 GOTO @" + std::string(300, 'a') + "\n";
     morvane_renumber(reinterpret_cast<const unsigned char *>(long_label.data()), long_label.size(),

@@ -129,7 +129,7 @@ void expect_round_trip(const std::string &name, const std::string &image) {
 
 struct Listed {
     int status;
-    std::string message, output;
+    std::string message, output, name;
 };
 
 Listed listed(const std::string &image, int encoding) {
@@ -137,10 +137,12 @@ Listed listed(const std::string &image, int encoding) {
     std::size_t length = 0;
     morvane_result result;
     morvane_options options{encoding, nullptr};
+    unsigned char name[6];
     int status =
         morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(), "L",
-                          &options, &listing, &length, nullptr, &result);
-    Listed got{status, result.message, std::string(reinterpret_cast<char *>(listing), length)};
+                          &options, &listing, &length, name, &result);
+    Listed got{status, result.message, std::string(reinterpret_cast<char *>(listing), length),
+               std::string(reinterpret_cast<char *>(name), 6)};
     morvane_free(listing);
     return got;
 }
@@ -182,6 +184,7 @@ TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
             EXPECT_EQ(got.status, 1);
             EXPECT_EQ(got.message, "Broken program image L" + at_byte);
             EXPECT_EQ(got.output, listed_whole);
+            EXPECT_EQ(got.name, image_header().substr(10, 6)) << "the name field, broken or not";
             write_file(image_path, broken);
             RunResult run = run_morvane_list(
                 {encoding == MORVANE_ENCODING_UTF_8 ? "--encoding=utf-8" : "--encoding=shift_jis",

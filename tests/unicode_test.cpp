@@ -194,6 +194,13 @@ const ProgramCase PROGRAM_CASES[] = {
      "10 A$=\"\xFF\"\n",
      1,
      "IN:1:8: error: character 0xFF is not in the target character set; replace it [charset]\n"},
+    {"Utf8ChosenCountsAFirstByteWithoutItsOthersAsOneColumn",
+     "morvane-check",
+     {"--encoding=utf-8"},
+     "10 A$=\"\xE3" "A\":GOTO 99\n",
+     1,
+     "IN:1:8: error: character 0xE3 is not in the target character set; replace it [charset]\n"
+     "IN:1:17: warning: line 99 does not exist; no line has that number [missing-target]\n"},
     {"ShiftJisChosenChecksTheBytes",
      "morvane-check",
      {"--encoding", "shift_jis"},
