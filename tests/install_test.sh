@@ -20,4 +20,10 @@ cmp "$prefix/hello.bas" "$source/examples/hello.bas"
 "$prefix/bin/morvane-check" "$source/examples/hello.bas"
 "$prefix/bin/morvane-renum" "$source/examples/hello.bas" "$prefix/renumbered.bas"
 "$prefix/bin/morvane" "$prefix/renumbered.bas" "$prefix/renumbered.img"
+# The language server, where it was built (it needs nlohmann-json).
+if [ -x "$build/morvane-lsp" ]; then
+    test -x "$prefix/bin/morvane-lsp" || { echo "no bin/morvane-lsp under the prefix"; exit 1; }
+    test -f "$prefix/share/man/man1/morvane-lsp.1" || { echo "no share/man/man1/morvane-lsp.1"; exit 1; }
+    "$prefix/bin/morvane-lsp" --version >/dev/null
+fi
 echo "installed binaries and manual pages; hello.bas converts and lists back as expected"

@@ -1,0 +1,151 @@
+#include "lsp/analysis.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "core/basic/keyword_table.h"
+#include "core/basic/line_text.h"
+#include "core/check/check_listing.h"
+#include "core/convert/line_convert.h"
+#include "core/convert/tokenizer.h"
+#include "core/findings/file_items.h"
+#include "core/text/listing_decoding.h"
+
+namespace morvane::lsp {
+namespace {
+
+const unsigned char *bytes_of(const std::string &text) {
+    return reinterpret_cast<const unsigned char *>(text.data());
+}
+
+void keep_finding(void *context, const Finding &finding) {
+    static_cast<std::vector<Finding> *>(context)->push_back(finding);
+}
+
+bool append_text(void *context, const unsigned char *bytes, std::size_t size) {
+    static_cast<std::string *>(context)->append(reinterpret_cast<const char *>(bytes), size);
+    return true;
+}
+
+bool keep_span(void *context, const FileItem &item) {
+    auto &items = *static_cast<std::vector<Span> *>(context);
+    std::uint64_t value = item.value < 0 ? 0 : static_cast<std::uint64_t>(item.value);
+    items.push_back({static_cast<std::uint32_t>(item.offset),
+                     static_cast<std::uint32_t>(item.length),
+                     static_cast<std::uint32_t>(std::min<std::uint64_t>(value, NUMBER_LIMIT)),
+                     item.kind, static_cast<std::uint8_t>(item.token < 0 ? 0 : item.token)});
+    return true;
+}
+
+} // namespace
+
+Analysis analyse(const Document &document) {
+    Analysis analysis;
+    ListingText listing;
+    std::uint64_t count = 0;
+    const std::string &text = document.text;
+    if (!read_listing_text(bytes_of(text), text.size(), EncodingChoice::UTF_8, listing) ||
+        check_listing(listing, {keep_finding, &analysis.findings}, count) !=
+            CheckOutcome::CHECKED ||
+        !scan_file_items(listing, {keep_span, &analysis.items}))
+        analysis.out_of_memory = true;
+    free_listing_text(listing);
+    return analysis;
+}
+
+std::size_t item_at(const Analysis &analysis, std::size_t offset) {
+    const std::vector<Span> &items = analysis.items;
+    auto after = std::upper_bound(items.begin(), items.end(), offset,
+                                  [](std::size_t o, const Span &i) { return o < i.offset; });
+    if (after == items.begin()) return NO_ITEM;
+    const Span &item = *(after - 1);
+    if (offset > static_cast<std::size_t>(item.offset) + item.length) return NO_ITEM;
+    return static_cast<std::size_t>(after - items.begin()) - 1;
+}
+
+std::uint64_t line_of(const Document &document, std::size_t offset) {
+    const std::vector<std::size_t> &starts = document.line_starts;
+    return static_cast<std::uint64_t>(std::upper_bound(starts.begin(), starts.end(), offset) -
+                                      starts.begin()) -
+           1;
+}
+
+int token_before(const Document &document, const Analysis &analysis, std::size_t index) {
+    const std::vector<Span> &items = analysis.items;
+    std::uint64_t line = line_of(document, items[index].offset);
+    for (std::size_t i = index; i-- > 0;) {
+        const Span &item = items[i];
+        if (line_of(document, item.offset) != line) return -1;
+        if (item.kind == ItemKind::KEYWORD) return item.token;
+        bool in_list = item.kind == ItemKind::REFERENCE || item.kind == ItemKind::LABEL ||
+                       item.kind == ItemKind::OTHER;
+        if (!in_list) return -1;
+    }
+    return -1;
+}
+
+std::string item_text(const std::string &text, const Span &item) {
+    if (item.offset >= text.size()) return "";
+    return text.substr(item.offset, item.length);
+}
+
+bool labels_its_line(const Document &document, const Analysis &analysis, std::size_t index) {
+    const std::vector<Span> &items = analysis.items;
+    return items[index].kind == ItemKind::LABEL &&
+           (index == 0 ||
+            line_of(document, items[index - 1].offset) != line_of(document, items[index].offset));
+}
+
+bool same_label(const std::string &a, const std::string &b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); i++) {
+        char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
+        char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
+Renumbered renumber(const std::string &text, const RenumberOptions &options) {
+    Renumbered renumbered{RenumberOutcome::OUT_OF_MEMORY, "", {}};
+    ListingText listing;
+    if (read_listing_text(bytes_of(text), text.size(), EncodingChoice::UTF_8, listing))
+        renumbered.outcome =
+            renumber_listing(listing, options, {append_text, nullptr, &renumbered.text},
+                             {keep_finding, &renumbered.findings});
+    free_listing_text(listing);
+    if (renumbered.outcome != RenumberOutcome::RENUMBERED) renumbered.text.clear();
+    return renumbered;
+}
+
+std::string record_of_line(const std::string &text, std::size_t line_start) {
+    std::size_t end = text.find_first_of("\r\n", line_start);
+    if (end == std::string::npos) end = text.size();
+    ListingText listing;
+    std::string record;
+    if (!read_listing_text(bytes_of(text) + line_start, end - line_start, EncodingChoice::UTF_8,
+                           listing))
+        return record;
+    if (listing.length + 1 <= static_cast<std::size_t>(LONGEST_LINE) &&
+        std::find(listing.text, listing.text + listing.length, 0x00) ==
+            listing.text + listing.length) {
+        unsigned char line[LINE_BUFFER_SIZE + SCAN_PADDING] = {};
+        std::copy(listing.text, listing.text + listing.length, line);
+        line[listing.length] = '\n';
+        unsigned char body[BODY_ROOM];
+        std::int32_t number = 0;
+        int length =
+            convert_line_in_memory(line, static_cast<int>(listing.length) + 1, body, number);
+        if (length >= 0) {
+            auto stored = static_cast<std::uint32_t>(number);
+            record = {'\xFF', '\xFF', static_cast<char>(stored & 0xFF),
+                      static_cast<char>(stored >> 8 & 0xFF)};
+            record.append(reinterpret_cast<const char *>(body), static_cast<std::size_t>(length));
+            record.push_back('\0');
+        }
+    }
+    free_listing_text(listing);
+    return record;
+}
+
+} // namespace morvane::lsp
