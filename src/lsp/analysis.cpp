@@ -39,18 +39,27 @@ bool keep_span(void *context, const FileItem &item) {
 
 } // namespace
 
-Analysis analyse(const Document &document) {
-    Analysis analysis;
+void check_document(const Document &document, Analysis &analysis) {
+    if (analysis.checked) return;
+    analysis.checked = true;
     ListingText listing;
     std::uint64_t count = 0;
     const std::string &text = document.text;
     if (!read_listing_text(bytes_of(text), text.size(), EncodingChoice::UTF_8, listing) ||
-        check_listing(listing, {keep_finding, &analysis.findings}, count) !=
-            CheckOutcome::CHECKED ||
+        check_listing(listing, {keep_finding, &analysis.findings}, count) != CheckOutcome::CHECKED)
+        analysis.out_of_memory = true;
+    free_listing_text(listing);
+}
+
+void scan_document(const Document &document, Analysis &analysis) {
+    if (analysis.scanned) return;
+    analysis.scanned = true;
+    ListingText listing;
+    const std::string &text = document.text;
+    if (!read_listing_text(bytes_of(text), text.size(), EncodingChoice::UTF_8, listing) ||
         !scan_file_items(listing, {keep_span, &analysis.items}))
         analysis.out_of_memory = true;
     free_listing_text(listing);
-    return analysis;
 }
 
 std::size_t item_at(const Analysis &analysis, std::size_t offset) {

@@ -29,10 +29,14 @@ constexpr std::uint32_t NUMBER_LIMIT = 0xFFFFFFFF;
 struct Analysis {
     std::vector<Finding> findings; // in file order
     std::vector<Span> items;       // in file order
+    bool checked = false, scanned = false;
     bool out_of_memory = false;
 };
 
-Analysis analyse(const Document &document);
+// The checker's findings, and the scanner's items: each read only when
+// asked for (diagnostics need no items), then kept until the text changes.
+void check_document(const Document &document, Analysis &analysis);
+void scan_document(const Document &document, Analysis &analysis);
 
 // The index of the item that holds the byte at offset, or ends just before
 // it (where an editor's cursor stands after a word); NO_ITEM if none.

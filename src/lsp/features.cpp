@@ -1,6 +1,7 @@
 #include "lsp/features.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <set>
 
@@ -171,7 +172,7 @@ std::string semantic_token_data(const Context &context, std::size_t from, std::s
     data.reserve(context.analysis.items.size() * 12);
     PositionWalker walker = start_walk(context.document, context.units);
     Position last;
-    char numbers[5 * 21 + 5];
+    char numbers[5 * 21];
     for (const Span &item : context.analysis.items) {
         int type = token_type(item);
         if (type == NONE || item.offset < from || item.offset >= to) continue;
@@ -180,12 +181,16 @@ std::string semantic_token_data(const Context &context, std::size_t from, std::s
         if (end.line != start.line || end.character == start.character) continue;
         std::uint64_t delta_start =
             start.line == last.line ? start.character - last.character : start.character;
-        int used =
-            std::snprintf(numbers, sizeof numbers, "%s%llu,%llu,%llu,%d,0", data.empty() ? "" : ",",
-                          static_cast<unsigned long long>(start.line - last.line),
-                          static_cast<unsigned long long>(delta_start),
-                          static_cast<unsigned long long>(end.character - start.character), type);
-        data.append(numbers, static_cast<std::size_t>(used));
+        const std::uint64_t token[5] = {start.line - last.line, delta_start,
+                                        end.character - start.character,
+                                        static_cast<std::uint64_t>(type), 0};
+        // A few million numbers for a large document: written straight, not through printf.
+        char *out = numbers;
+        for (std::uint64_t number : token) {
+            if (out != numbers || !data.empty()) *out++ = ',';
+            out = std::to_chars(out, numbers + sizeof numbers, number).ptr;
+        }
+        data.append(numbers, static_cast<std::size_t>(out - numbers));
         last = start;
     }
     return data;

@@ -86,16 +86,15 @@ OpenDocument *open_document(Server &server, const json &params, std::string &uri
     return found == server.documents.end() ? nullptr : &found->second;
 }
 
+// The findings and the items of the document, for the features at a place.
 const Analysis &analysis_of(OpenDocument &open) {
-    if (!open.analysed) {
-        open.analysis = analyse(open.document);
-        open.analysed = true;
-    }
+    check_document(open.document, open.analysis);
+    scan_document(open.document, open.analysis);
     return open.analysis;
 }
 
 void changed(OpenDocument &open) {
-    open.analysed = false;
+    open.analysis = {};
     open.diagnostics_due = true;
 }
 
@@ -343,7 +342,7 @@ json execute_command(Request &request) {
     OpenDocument &open = found->second;
     Renumbered renumbered = renumber(open.document.text, options);
     if (renumbered.outcome == RenumberOutcome::RENUMBERED) {
-        Context context{uri, open.document, analysis_of(open), server.units};
+        Context context{uri, open.document, open.analysis, server.units};
         send(server,
              {{"jsonrpc", "2.0"},
               {"id", server.next_request++},
@@ -459,7 +458,10 @@ void handle_unreadable(Server &server) {
 
 void publish_due_diagnostics(Server &server) {
     for (auto &[uri, open] : server.documents)
-        if (open.diagnostics_due) publish(server, uri, open, analysis_of(open).findings);
+        if (open.diagnostics_due) {
+            check_document(open.document, open.analysis);
+            publish(server, uri, open, open.analysis.findings);
+        }
 }
 
 } // namespace morvane::lsp

@@ -14,8 +14,7 @@ namespace morvane::lsp {
 
 struct OpenDocument {
     Document document;
-    Analysis analysis;
-    bool analysed = false;
+    Analysis analysis; // of the text as it stands
     bool diagnostics_due = false;
 };
 
