@@ -162,6 +162,9 @@ const CheckCase CASES[] = {
      "put spaces around the keyword [keyword-in-name]\n"
      "F:3:24: warning: ERRAND is read as E R R AND: a keyword stands inside the name; rename it "
      "or put spaces around the keyword [keyword-in-name]\n"},
+    {"OnlyGotoZeroAfterOnErrorNamesNoLine", "10 ON ERR X GOTO 0:ON ERROR GOSUB 0\n",
+     "F:1:18: warning: line 0 does not exist; no line has that number [missing-target]\n"
+     "F:1:35: warning: line 0 does not exist; no line has that number [missing-target]\n"},
     {"OnErrorGotoZeroNamesNoLineAndErrorIsNoName", "10 ON ERROR GOTO 0:ON ERROR GOTO 20\n",
      "F:1:34: warning: line 20 does not exist; no line has that number [missing-target]\n"},
     {"GotoZeroNamesAnUnnumberedFirstLine", "PRINT\n10 GOTO 0\n",

@@ -192,6 +192,16 @@ TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
             EXPECT_EQ(run.status, 1);
             EXPECT_EQ(run.errors, "Broken program image " + image_path + at_byte + "\n");
             EXPECT_EQ(read_file(listing_path), listed_whole);
+            // On standard output that cannot be taken back, the outcome is the same.
+            RunSetup to_device;
+            to_device.stdout_path = "/dev/null";
+            RunResult onto_device = run_program(
+                MORVANE_LIST_BINARY,
+                {encoding == MORVANE_ENCODING_UTF_8 ? "--encoding=utf-8" : "--encoding=shift_jis",
+                 image_path, "-"},
+                to_device);
+            EXPECT_EQ(onto_device.status, 1);
+            EXPECT_EQ(onto_device.errors, "Broken program image " + image_path + at_byte + "\n");
         }
     }
 }

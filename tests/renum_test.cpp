@@ -246,6 +246,9 @@ const RenumCase CASES[] = {
     {"DuplicateLabel", "@a\nA\n@A\nB\n", "",
      "F:3:1: error: label @A is defined again; it is first defined on line 1 "
      "[duplicate-label]\n"},
+    {"LabelDefinedThreeTimesIsNamedByItsFirst", "@a\nPRINT 1\n@a\nPRINT 2\n@a\nPRINT 3\nGOTO @a\n", "",
+     "F:3:1: error: label @a is defined again; it is first defined on line 1 [duplicate-label]\n"
+     "F:5:1: error: label @a is defined again; it is first defined on line 1 [duplicate-label]\n"},
     {"LabelWithoutLine", "A\n@end\n", "",
      "F:2:1: error: label @end names no line: no line follows it [label-without-line]\n"},
     {"StartNotAboveTheLinesKept",

@@ -26,7 +26,7 @@ FileItem file_item(const ListingText &listing, const FrontLine &line, EditorCurs
 std::size_t content_end(const ListingText &listing, const FrontLine &line) {
     if (line.nul != NO_OFFSET) return line.nul;
     std::size_t end = line.end;
-    if (line.line_feed && end > line.start && listing.text[end - 1] == '\n') end--;
+    if (line.line_feed) end--; // the line feed is the line's last byte
     while (end > line.start && listing.text[end - 1] == '\r')
         end--;
     return end;
