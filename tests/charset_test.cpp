@@ -99,6 +99,11 @@ TEST(ConvertCharset, AgreesWithSearchingTheTablesForEveryTwoByteCharacter) {
             std::string converted = convert_in_buffer(line);
             std::string wanted = expected.empty() ? "" : "A" + expected + "Z\n";
             ASSERT_EQ(converted, wanted) << std::hex << lead << ' ' << trail;
+            // The lister's search for where a line stops converting finds the same pair.
+            unsigned char text[LINE_BUFFER_SIZE] = {};
+            std::memcpy(text, line.data(), line.size());
+            ASSERT_EQ(first_unconvertible_character(text), expected.empty() ? 1 : -1)
+                << std::hex << lead << ' ' << trail;
         }
 }
 

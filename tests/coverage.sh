@@ -25,9 +25,9 @@ cat "$build/coverage.txt"
 # branches of the JSON library's templates (a value's destruction, say).
 echo "-- the core, the library and the converting programs (src/ but the language server):"
 gcovr --root . --filter 'src/' --exclude 'src/lsp/' --exclude 'src/programs/morvane_lsp.cpp' \
-    --exclude-throw-branches --exclude-unreachable-branches --print-summary -o /dev/null "$build"
+    --exclude-throw-branches --exclude-unreachable-branches --print-summary -o "$build/coverage-part.txt" "$build"
 if [ -f "$build/morvane-lsp" ]; then
     echo "-- the language server (src/lsp/, src/programs/morvane_lsp.cpp):"
     gcovr --root . --filter 'src/lsp/' --filter 'src/programs/morvane_lsp.cpp' \
-        --exclude-throw-branches --exclude-unreachable-branches --print-summary -o /dev/null "$build"
+        --exclude-throw-branches --exclude-unreachable-branches --print-summary -o "$build/coverage-part.txt" "$build"
 fi

@@ -161,13 +161,15 @@ TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
     const std::string image_path = dir.path("broken.img"), listing_path = dir.path("out.bas");
     // Lines of 213 bytes, then a long one that breaks off: of 2,000 bytes,
     // whose text passes the first 128 KiB block from 606 lines on (616 fill
-    // it), or of 140,000, longer than a block and than a UTF-8 line's room.
+    // it); of 140,000, longer than a block and than a UTF-8 line's room; of
+    // 12,000 and 40,000 after 580 lines, passing the block within and beyond
+    // that room.
     const struct {
         int whole;
         std::size_t letters, kept;
     } rows[] = {{20, 3000, 2000},  {605, 3000, 2000}, {606, 3000, 2000},  {610, 3000, 2000},
                 {615, 3000, 2000}, {616, 3000, 2000}, {617, 3000, 2000},  {20, 150000, 140000},
-                {0, 150000, 140000}};
+                {0, 150000, 140000}, {580, 30000, 12000}, {580, 60000, 40000}};
     for (auto [whole, letters, kept] : rows) {
         std::string records;
         for (int number = 100; number < 100 + whole; number++)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/text/listing_decoding.h"
 #include "core/text/unicode_text.h"
 #include "morvane.h"
 #include "support.h"
@@ -724,6 +725,29 @@ TEST(UnicodeText, EncodingRuleOnTheBytesUtf8Forbids) {
             morvane::sniff(sniffer, bytes + at, 1);
         EXPECT_EQ(morvane::sniffed_encoding(sniffer), row.read_as)
             << hex(row.listing) << " byte by byte";
+    }
+}
+
+// Every code point at the edges of UTF-8's lengths reads back as itself,
+// and a listing's code point is the character's in either encoding.
+TEST(UnicodeText, CodePointsAtTheEdgesOfEachLength) {
+    for (std::uint32_t code_point : {0x00u, 0x41u, 0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu,
+                                     0x10000u, 0x10FFFFu}) {
+        unsigned char bytes[4];
+        int length = morvane::encode_utf8(code_point, bytes);
+        std::uint32_t read = 0;
+        EXPECT_EQ(morvane::decode_utf8(bytes, static_cast<std::size_t>(length), read), length);
+        EXPECT_EQ(read, code_point);
+    }
+    for (auto [listing, choice] :
+         {std::pair{std::string("\x8D\xA1"), morvane::EncodingChoice::SHIFT_JIS},
+          std::pair{std::string("今"), morvane::EncodingChoice::UTF_8}}) {
+        morvane::ListingText text;
+        ASSERT_TRUE(morvane::read_listing_text(
+            reinterpret_cast<const unsigned char *>(listing.data()), listing.size(), choice, text));
+        EXPECT_EQ(morvane::code_point_at(text, 0), 0x4ECAu) << hex(listing);
+        EXPECT_EQ(morvane::code_point_at(text, text.length), 0u) << "past the end";
+        morvane::free_listing_text(text);
     }
 }
 
