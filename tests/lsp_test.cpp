@@ -3,12 +3,14 @@
 // promise that its diagnostics are morvane-check's findings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "core/basic/keyword_table.h"
 #include "core/text/utf8_listing.h"
 #include "support.h"
 
@@ -397,6 +399,37 @@ TEST(LspRenumber, EditIsMorvaneRenumsOutputAndARefusalIsShown) {
     std::vector<json> published = notifications(refused, "textDocument/publishDiagnostics");
     ASSERT_FALSE(published.empty());
     EXPECT_EQ(published.back()["params"]["diagnostics"][0]["code"], "unknown-label");
+}
+
+// ---- The VS Code extension's grammar, for the moment before the server answers.
+
+// It names every keyword of the table, a name that starts another after it
+// (INP after INPUT), so that the longer is found whole.
+TEST(VscodeExtension, GrammarNamesEveryKeywordLongestFirst) {
+    json grammar = json::parse(
+        read_file(source_path("editors/vscode/syntaxes/morvane-basic.tmLanguage.json")));
+    std::string match = grammar["repository"]["keyword"]["match"];
+    ASSERT_EQ(match.rfind("(?i)(", 0), 0u);
+    std::vector<std::string> names;
+    std::string alternatives = match.substr(5, match.size() - 6);
+    for (std::size_t at = 0, bar; at <= alternatives.size(); at = bar + 1) {
+        bar = alternatives.find('|', at);
+        if (bar == std::string::npos) bar = alternatives.size();
+        std::string name = alternatives.substr(at, bar - at);
+        for (std::size_t escape; (escape = name.find('\\')) != std::string::npos;)
+            name.erase(escape, 1);
+        names.push_back(name);
+    }
+    std::vector<std::string> words;
+    for (const morvane::KeywordEntry &entry : morvane::KEYWORDS)
+        if (entry.name[0] >= 'A' && entry.name[0] <= 'Z') words.push_back(entry.name);
+    std::vector<std::string> sorted_names = names, sorted_words = words;
+    std::sort(sorted_names.begin(), sorted_names.end());
+    std::sort(sorted_words.begin(), sorted_words.end());
+    EXPECT_EQ(sorted_names, sorted_words);
+    for (std::size_t i = 0; i < names.size(); i++)
+        for (std::size_t k = i + 1; k < names.size(); k++)
+            EXPECT_NE(names[k].rfind(names[i], 0), 0u) << names[i] << " hides " << names[k];
 }
 
 } // namespace
