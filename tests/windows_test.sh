@@ -14,6 +14,9 @@ cmake -S . -B "$windows" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_BUILD_TYPE=Release 
     -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++-posix \
     -DMORVANE_TESTS=OFF -DMORVANE_WERROR=ON >/dev/null
 cmake --build "$windows" -j2 --target morvane morvane-list morvane-renum >/dev/null
+# The language server, where nlohmann-json was found (its headers serve both builds).
+lsp=no
+if [ -x "$linux/morvane-lsp" ] && cmake --build "$windows" -j2 --target morvane-lsp >/dev/null 2>&1; then lsp=yes; fi
 export WINEDEBUG=-all WINEPREFIX=$PWD/$windows/wine
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -75,5 +78,27 @@ check_message "Can't open input file missing.bas" "$PWD/$windows/morvane.exe" mi
 cp examples/hello.bas "$work/same.bas"
 check_message "Input and output are the same file .\\same.bas" "$PWD/$windows/morvane.exe" same.bas '.\same.bas'
 cmp -s examples/hello.bas "$work/same.bas" || { echo "the listing named twice was changed on Windows"; failed=1; }
-[ "$failed" = 0 ] && echo "$count listings: images, listings, renumbered listings and messages on Windows are the Linux build's"
+# The language server: a session's answers, diagnostics among them, byte for byte the Linux build's.
+if [ "$lsp" = yes ]; then
+    frame() { local LC_ALL=C; printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
+    uri='"uri":"file:///c:/work/game.bas"'
+    {
+        frame '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}}'
+        frame '{"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":{'"$uri"',"version":1,"text":"10 PRINT \"\u30a2\":GOTO 99\r\n5 SCORE=1\r\n"}}}'
+        frame '{"jsonrpc":"2.0","id":2,"method":"textDocument/hover","params":{"textDocument":{'"$uri"'},"position":{"line":0,"character":12}}}'
+        frame '{"jsonrpc":"2.0","id":3,"method":"shutdown"}'
+        frame '{"jsonrpc":"2.0","method":"exit"}'
+    } >"$work/session"
+    status=0
+    "$linux/morvane-lsp" <"$work/session" >"$work/linux.lsp" || status=$?
+    exe=$PWD/$windows/morvane-lsp.exe
+    (cd "$work" && wine "$exe" <session >windows.lsp 2>/dev/null) || true
+    if ! grep -q '"code":"missing-target"' "$work/linux.lsp" || [ "$status" != 0 ] ||
+        ! cmp -s "$work/linux.lsp" "$work/windows.lsp"; then
+        echo "morvane-lsp differs on Windows"
+        failed=1
+    fi
+fi
+[ "$failed" = 0 ] && echo "$count listings: images, listings, renumbered listings and messages on Windows are the Linux build's" &&
+    [ "$lsp" = yes ] && echo "morvane-lsp on Windows answers initialize, diagnostics and hover as on Linux"
 exit "$failed"
