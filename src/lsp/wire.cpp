@@ -21,42 +21,45 @@ bool read_more(WireReader &reader) {
     return true;
 }
 
-bool equal_ignoring_case(const std::string &text, std::size_t at, const char *name) {
-    for (std::size_t i = 0; name[i] != 0; i++) {
-        if (at + i >= text.size()) return false;
-        char c = text[at + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        char n =
-            name[i] >= 'A' && name[i] <= 'Z' ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
-        if (c != n) return false;
-    }
-    return true;
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The Content-Length in the header's lines; false if none is a decimal
-// number within LARGEST_BODY.
-bool content_length(const std::string &header, std::size_t &length) {
-    for (std::size_t at = 0; at < header.size();) {
-        std::size_t end = header.find("\r\n", at);
-        if (end == std::string::npos) end = header.size();
-        if (equal_ignoring_case(header, at, "content-length:")) {
-            std::size_t i = at + std::strlen("content-length:");
-            while (i < end && (header[i] == ' ' || header[i] == '\t'))
-                i++;
-            std::size_t value = 0, digits = 0;
-            for (; i < end && header[i] >= '0' && header[i] <= '9'; i++, digits++) {
-                value = value * 10 + static_cast<std::size_t>(header[i] - '0');
-                if (value > LARGEST_BODY) return false;
-            }
-            while (i < end && (header[i] == ' ' || header[i] == '\t'))
-                i++;
-            if (digits == 0 || i != end) return false;
-            length = value;
-            return true;
-        }
-        at = end + 2;
+// Where the last "Content-Length:" of the header stands, in any case;
+// npos if none. The last, so that the bytes a wrong length left over from
+// the message before are passed by and the stream finds its step again.
+std::size_t last_content_length(const std::string &header) {
+    static const char NAME[] = "content-length:";
+    const std::size_t name_length = sizeof NAME - 1;
+    for (std::size_t at = header.size(); at >= name_length; at--) {
+        std::size_t start = at - name_length, i = 0;
+        while (i < name_length && lower(header[start + i]) == NAME[i])
+            i++;
+        if (i == name_length) return start;
     }
-    return false;
+    return std::string::npos;
+}
+
+// The Content-Length in the header; false if it is no decimal number
+// within LARGEST_BODY.
+bool content_length(const std::string &header, std::size_t &length) {
+    std::size_t at = last_content_length(header);
+    if (at == std::string::npos) return false;
+    std::size_t end = header.find("\r\n", at);
+    if (end == std::string::npos) end = header.size();
+    std::size_t i = at + std::strlen("content-length:");
+    while (i < end && (header[i] == ' ' || header[i] == '\t'))
+        i++;
+    std::size_t value = 0, digits = 0;
+    for (; i < end && header[i] >= '0' && header[i] <= '9'; i++, digits++) {
+        value = value * 10 + static_cast<std::size_t>(header[i] - '0');
+        if (value > LARGEST_BODY) return false;
+    }
+    while (i < end && (header[i] == ' ' || header[i] == '\t'))
+        i++;
+    if (digits == 0 || i != end) return false;
+    length = value;
+    return true;
 }
 
 } // namespace
