@@ -45,13 +45,7 @@ void run_stream(const std::uint8_t *data, std::size_t size) {
     Bytes bytes{data, size, 0};
     morvane::lsp::WireReader reader{read_bytes, &bytes, {}, false};
     std::map<std::string, int> answers;
-    for (std::string body; !server.exited;) {
-        morvane::lsp::WireStatus status = morvane::lsp::read_message(reader, body);
-        if (status == morvane::lsp::WireStatus::ENDED) break;
-        if (status == morvane::lsp::WireStatus::BAD_HEADER)
-            morvane::lsp::handle_unreadable(server);
-        else
-            morvane::lsp::handle_message(server, body);
+    while (!server.exited && morvane::lsp::take_next_message(server, reader)) {
         morvane::lsp::publish_due_diagnostics(server);
         take_answers(server, answers);
     }

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "lsp/features.h"
+#include "lsp/wire.h"
 
 namespace morvane::lsp {
 namespace {
@@ -244,17 +245,24 @@ json semantic_tokens_full(Request &request) {
                                                         place.open->document.text.size()));
 }
 
+// The document and the offsets of the range a request names.
+bool read_range(Request &request, Place &place, std::size_t &from, std::size_t &to) {
+    Position start, end;
+    if (!read_place(request, place, false)) return false;
+    if (!range_member(request.params, start, end)) {
+        failed(request, INVALID_PARAMS, "a range is needed");
+        return false;
+    }
+    from = offset_of(place.open->document, start, request.server.units);
+    to = offset_of(place.open->document, end, request.server.units);
+    return true;
+}
+
 json semantic_tokens_range(Request &request) {
     Place place;
-    Position start, end;
-    if (!read_place(request, place, false)) return nullptr;
-    if (!range_member(request.params, start, end))
-        return failed(request, INVALID_PARAMS, "a range is needed");
-    const Document &document = place.open->document;
-    Units units = request.server.units;
-    return with_token_data(request, semantic_token_data(context_of(request, place),
-                                                        offset_of(document, start, units),
-                                                        offset_of(document, end, units)));
+    std::size_t from, to;
+    if (!read_range(request, place, from, to)) return nullptr;
+    return with_token_data(request, semantic_token_data(context_of(request, place), from, to));
 }
 
 json at_place(Request &request, json (*feature)(const Context &, std::size_t)) {
@@ -302,14 +310,9 @@ json rename(Request &request) {
 
 json actions(Request &request) {
     Place place;
-    Position start, end;
-    if (!read_place(request, place, false)) return nullptr;
-    if (!range_member(request.params, start, end))
-        return failed(request, INVALID_PARAMS, "a range is needed");
-    const Document &document = place.open->document;
-    return code_actions(context_of(request, place),
-                        offset_of(document, start, request.server.units),
-                        offset_of(document, end, request.server.units));
+    std::size_t from, to;
+    if (!read_range(request, place, from, to)) return nullptr;
+    return code_actions(context_of(request, place), from, to);
 }
 
 bool renumber_arguments(const json &params, std::string &uri, RenumberOptions &options) {
@@ -452,8 +455,16 @@ void handle_message(Server &server, const std::string &body) {
     }
 }
 
-void handle_unreadable(Server &server) {
-    respond_error(server, nullptr, PARSE_ERROR, "a message without a Content-Length was skipped");
+bool take_next_message(Server &server, WireReader &reader) {
+    std::string body;
+    WireStatus status = read_message(reader, body);
+    if (status == WireStatus::ENDED) return false;
+    if (status == WireStatus::BAD_HEADER)
+        respond_error(server, nullptr, PARSE_ERROR,
+                      "a message without a Content-Length was skipped");
+    else
+        handle_message(server, body);
+    return true;
 }
 
 void publish_due_diagnostics(Server &server) {

@@ -32,8 +32,10 @@ struct Server {
 // Handles one message's body (JSON-RPC 2.0), appending what it sends to server.out.
 void handle_message(Server &server, const std::string &body);
 
-// Answers a message that could not be read from the stream at all.
-void handle_unreadable(Server &server);
+// Reads the next message from the stream and handles it; false once the
+// stream has ended.
+struct WireReader;
+bool take_next_message(Server &server, WireReader &reader);
 
 // Publishes the diagnostics of every document changed since they were last
 // published: called when no message waits, and before a request is

@@ -81,13 +81,7 @@ int main(int argc, char **argv) {
 #endif
     morvane::lsp::Server server;
     morvane::lsp::WireReader reader{read_standard_input, nullptr, {}, false};
-    for (std::string body; !server.exited;) {
-        morvane::lsp::WireStatus status = morvane::lsp::read_message(reader, body);
-        if (status == morvane::lsp::WireStatus::ENDED) break;
-        if (status == morvane::lsp::WireStatus::BAD_HEADER)
-            morvane::lsp::handle_unreadable(server);
-        else
-            morvane::lsp::handle_message(server, body);
+    while (!server.exited && morvane::lsp::take_next_message(server, reader)) {
         if (!morvane::lsp::message_waiting(reader) && !input_waiting())
             morvane::lsp::publish_due_diagnostics(server);
         // An editor that closed its end takes no more: the server ends.
