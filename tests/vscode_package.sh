@@ -3,9 +3,9 @@
 # its lockfile, as the client library is) and checks what it holds.
 # usage: tests/vscode_package.sh OUTPUT_DIR
 set -euo pipefail
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
 cd "$(dirname "$0")/../editors/vscode"
-out=$1
-mkdir -p "$out"
 npm ci --no-audit --no-fund >/dev/null
 vsix="$out/morvane-basic-$(node -p 'require("./package.json").version').vsix"
 npx vsce package -o "$vsix" >/dev/null
