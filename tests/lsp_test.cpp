@@ -122,6 +122,8 @@ struct FeatureCase {
     std::string method;
     json params;
     json result;
+    int error = 0; // the error's code where the request is refused
+    std::string text = PROGRAM;
 };
 
 json parsed(const char *text) {
@@ -187,17 +189,73 @@ const FeatureCase FEATURE_CASES[] = {
         "edit":{"changes":{"file:///work/game.bas":[
           {"range":{"start":{"line":0,"character":5},"end":{"line":0,"character":5}},"newText":" "},
           {"range":{"start":{"line":0,"character":7},"end":{"line":0,"character":7}},"newText":" "}]}}}])")},
+    {"HoverOnAReferenceSaysWhereItGoes", "textDocument/hover", at(0, 18),
+     parsed(
+         R"({"contents":{"kind":"markdown","value":"Goes to line 100"},"range":{"start":{"line":0,"character":17},"end":{"line":0,"character":20}}})")},
+    {"HoverOnANameIsNothing", "textDocument/hover", at(0, 4), nullptr},
+    {"ReferencesOfALabelAreItsUses",
+     "textDocument/references",
+     {{"textDocument", {{"uri", URI}}},
+      {"position", {{"line", 2}, {"character", 1}}},
+      {"context", {{"includeDeclaration", false}}}},
+     parsed(
+         R"([{"uri":"file:///work/game.bas","range":{"start":{"line":1,"character":20},"end":{"line":1,"character":24}}}])")},
+    {"CodeActionRenumbersLinesOutOfOrder",
+     "textDocument/codeAction",
+     {{"textDocument", {{"uri", URI}}},
+      {"range",
+       {{"start", {{"line", 1}, {"character", 0}}}, {"end", {{"line", 1}, {"character", 0}}}}},
+      {"context", {{"diagnostics", json::array()}}}},
+     parsed(R"json([{"title":"Renumber the program (morvane-renum)","kind":"quickfix",
+        "diagnostics":[{"range":{"start":{"line":1,"character":0},"end":{"line":1,"character":1}},"severity":1,"code":"line-order","source":"morvane",
+          "message":"line number 5 is not above 10 on line 1"}],
+        "command":{"title":"Renumber","command":"morvane.renumber","arguments":["file:///work/game.bas",10,10]}}])json"),
+     0,
+     "10 A\n5 B\n"},
+    {"RenameOnlyALabel",
+     "textDocument/rename",
+     {{"textDocument", {{"uri", URI}}},
+      {"position", {{"line", 0}, {"character", 4}}},
+      {"newName", "B"}},
+     nullptr,
+     -32803},
+    {"RenameToNoLabelsName",
+     "textDocument/rename",
+     {{"textDocument", {{"uri", URI}}},
+      {"position", {{"line", 2}, {"character", 1}}},
+      {"newName", "a b"}},
+     nullptr,
+     -32803},
+    {"RenameNeedsANewName", "textDocument/rename", at(2, 1), nullptr, -32602},
+    {"HoverNeedsAPosition",
+     "textDocument/hover",
+     {{"textDocument", {{"uri", URI}}}},
+     nullptr,
+     -32602},
+    {"TokensOfARangeNeedTheRange",
+     "textDocument/semanticTokens/range",
+     {{"textDocument", {{"uri", URI}}}},
+     nullptr,
+     -32602},
+    {"TheOneCommandIsTheRenumbering",
+     "workspace/executeCommand",
+     {{"command", "morvane.other"}},
+     nullptr,
+     -32602},
 };
 
 class Features : public testing::TestWithParam<FeatureCase> {};
 
 TEST_P(Features, AnswerAsTheMachineReads) {
     const FeatureCase &c = GetParam();
-    Session session = run_session({initialize(), did_open(PROGRAM), request(2, c.method, c.params),
+    Session session = run_session({initialize(), did_open(c.text), request(2, c.method, c.params),
                                    shutdown(), exit_message()});
     EXPECT_EQ(session.status, 0);
     json got = answer(session, 2);
-    EXPECT_EQ(got.value("result", json()), c.result) << got.dump();
+    if (c.error != 0)
+        EXPECT_EQ(got["error"]["code"], c.error) << got.dump();
+    else
+        EXPECT_EQ(got.value("result", json()), c.result) << got.dump();
 }
 
 INSTANTIATE_TEST_SUITE_P(Lsp, Features, testing::ValuesIn(FEATURE_CASES),
@@ -347,14 +405,18 @@ TEST(LspProperty, ChangesGiveTheDiagnosticsOfTheChangedText) {
         return json{{"start", {{"line", line}, {"character", from}}},
                     {"end", {{"line", line}, {"character", to}}}};
     };
-    Session session = run_session(
-        {initialize(), did_open("10 PRINT \"ア\":GOTO 20\n"),
-         change(2, json::array({{{"range", range(0, 11, 11)}, {"text", "今"}},
-                                {{"range", range(0, 19, 21)}, {"text", "10"}}})),
-         request(2, "textDocument/hover", at(0, 0)),
-         change(3, json::array({{{"text", "5 A\n1 B\n"}}})), shutdown(), exit_message()});
+    Session session =
+        run_session({initialize(), did_open("10 PRINT \"ア\":GOTO 20\n"),
+                     change(2, json::array({{{"range", range(0, 11, 11)}, {"text", "今"}},
+                                            {{"range", range(0, 19, 21)}, {"text", "10"}}})),
+                     request(2, "textDocument/hover", at(0, 0)),
+                     change(3, json::array({{{"text", "5 A\n1 B\n"}}})),
+                     request(3, "textDocument/hover", at(0, 0)),
+                     notification("textDocument/didClose", {{"textDocument", {{"uri", URI}}}}),
+                     shutdown(), exit_message()});
     std::vector<json> published = notifications(session, "textDocument/publishDiagnostics");
-    ASSERT_EQ(published.size(), 2u) << "changes before a request are checked once";
+    ASSERT_EQ(published.size(), 3u) << "changes before a request are checked once";
+    EXPECT_EQ(published[2]["params"]["diagnostics"], json::array()) << "closed: nothing stays";
     EXPECT_EQ(as_printed(published[0]["params"]["diagnostics"], "F"),
               "F:1:12: error: character 今 (U+4ECA) is not in the target character set; replace it "
               "[charset]\n")
