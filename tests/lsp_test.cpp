@@ -274,6 +274,10 @@ TEST(LspProtocol, EveryRequestIsAnsweredOnceAndTheEndIsAsAsked) {
         {request(5, "textDocument/hover", at(0, 0)), initialize(), not_json, no_length, cut,
          request(6, "no/such/method", nullptr), notification("no/such/notification", nullptr),
          request(7, "textDocument/hover", at(0, 0)),
+         json{
+             {"jsonrpc", "2.0"}, {"id", 12}, {"result", nullptr}}, // an answer to a request of ours
+         json{{"jsonrpc", "2.0"}, {"id", 13}, {"method", 5}},
+         request(14, "textDocument/hover", at(-1, 0)),
          request(10, "initialize", {{"capabilities", json::object()}}), shutdown(8),
          request(9, "textDocument/hover", at(0, 0)), exit_message()});
     EXPECT_EQ(session.status, 0);
@@ -281,6 +285,10 @@ TEST(LspProtocol, EveryRequestIsAnsweredOnceAndTheEndIsAsAsked) {
     EXPECT_EQ(answer(session, 5)["error"]["code"], -32002) << "before initialize";
     EXPECT_EQ(answer(session, 6)["error"]["code"], -32601);
     EXPECT_EQ(answer(session, 7)["error"]["code"], -32602) << "no such document";
+    EXPECT_EQ(answer(session, 13)["error"]["code"], -32600) << "a method that is no name";
+    EXPECT_EQ(answer(session, 14)["error"]["code"], -32602) << "a line below 0";
+    for (const json &message : session.messages)
+        EXPECT_NE(message.value("id", json()), 12) << "an answer is not answered";
     EXPECT_EQ(answer(session, 1)["result"]["capabilities"]["positionEncoding"], "utf-16");
     EXPECT_EQ(answer(session, 8)["result"], nullptr);
     EXPECT_EQ(answer(session, 9)["error"]["code"], -32600) << "after shutdown";

@@ -437,7 +437,8 @@ void handle_message(Server &server, const std::string &body) {
     const json *id = member(message, "id");
     std::string method;
     bool has_method = string_member(message, "method", method);
-    if (!has_method && id != nullptr) return; // a response to a request of ours
+    // A response to a request of ours, which has no method at all.
+    if (member(message, "method") == nullptr && id != nullptr) return;
     if (!has_method || (id != nullptr && !is_id(*id)))
         return respond_error(server, id != nullptr && is_id(*id) ? *id : json(nullptr),
                              INVALID_REQUEST, "a message needs a method, and a request an id");
