@@ -62,20 +62,30 @@ struct Result {
 // What one call of the library gives, as text to compare.
 using Call = Result (*)(const std::string &input);
 
-Result run(int (*entry)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
-                        morvane_result *),
-           const std::string &input) {
+// One call of the library with allocations armed: entry(bytes, size,
+// &output, &length, &result) gives the status.
+template <typename Entry> Result armed_call(const std::string &input, Entry entry) {
     unsigned char *output = nullptr;
     size_t length = 0;
     morvane_result result;
     arm();
-    int status = entry(reinterpret_cast<const unsigned char *>(input.data()), input.size(), "L",
-                       &output, &length, &result);
+    int status = entry(reinterpret_cast<const unsigned char *>(input.data()), input.size(), &output,
+                       &length, &result);
     disarm();
     Result got{status, result.message,
                output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
     morvane_free(output);
     return got;
+}
+
+Result run(int (*entry)(const unsigned char *, size_t, const char *, unsigned char **, size_t *,
+                        morvane_result *),
+           const std::string &input) {
+    return armed_call(input,
+                      [entry](const unsigned char *bytes, size_t size, unsigned char **output,
+                              size_t *length, morvane_result *result) {
+                          return entry(bytes, size, "L", output, length, result);
+                      });
 }
 
 Result converted(const std::string &input) {
@@ -85,17 +95,10 @@ Result listed(const std::string &input) {
     return run(morvane_list, input);
 }
 Result renumbered(const std::string &input) {
-    unsigned char *output = nullptr;
-    size_t length = 0;
-    morvane_result result;
-    arm();
-    int status = morvane_renumber(reinterpret_cast<const unsigned char *>(input.data()),
-                                  input.size(), "L", 10, 10, 0, &output, &length, &result);
-    disarm();
-    Result got{status, result.message,
-               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
-    morvane_free(output);
-    return got;
+    return armed_call(input, [](const unsigned char *bytes, size_t size, unsigned char **output,
+                                size_t *length, morvane_result *result) {
+        return morvane_renumber(bytes, size, "L", 10, 10, 0, output, length, result);
+    });
 }
 // The findings as records: each line as the checker's, and -1 with none when
 // memory ran out.
@@ -161,33 +164,19 @@ Result scanned(const std::string &input) {
 }
 
 Result converted_with_a_kana_name(const std::string &input) {
-    unsigned char *output = nullptr;
-    size_t length = 0;
-    morvane_result result;
-    morvane_options options{MORVANE_ENCODING_UTF_8, "ゲーム"};
-    arm();
-    int status = morvane_convert_with(reinterpret_cast<const unsigned char *>(input.data()),
-                                      input.size(), "L", &options, &output, &length, &result);
-    disarm();
-    Result got{status, result.message,
-               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
-    morvane_free(output);
-    return got;
+    return armed_call(input, [](const unsigned char *bytes, size_t size, unsigned char **output,
+                                size_t *length, morvane_result *result) {
+        morvane_options options{MORVANE_ENCODING_UTF_8, "ゲーム"};
+        return morvane_convert_with(bytes, size, "L", &options, output, length, result);
+    });
 }
 
 Result listed_as_utf8(const std::string &input) {
-    unsigned char *output = nullptr;
-    size_t length = 0;
-    morvane_result result;
-    morvane_options options{MORVANE_ENCODING_UTF_8, nullptr};
-    arm();
-    int status = morvane_list_with(reinterpret_cast<const unsigned char *>(input.data()),
-                                   input.size(), "L", &options, &output, &length, nullptr, &result);
-    disarm();
-    Result got{status, result.message,
-               output == nullptr ? "" : std::string(reinterpret_cast<char *>(output), length)};
-    morvane_free(output);
-    return got;
+    return armed_call(input, [](const unsigned char *bytes, size_t size, unsigned char **output,
+                                size_t *length, morvane_result *result) {
+        morvane_options options{MORVANE_ENCODING_UTF_8, nullptr};
+        return morvane_list_with(bytes, size, "L", &options, output, length, nullptr, result);
+    });
 }
 
 bool says_memory_ran_out(const Result &result) {
