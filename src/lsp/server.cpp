@@ -1,6 +1,5 @@
 #include "lsp/server.h"
 
-#include <cstring>
 #include <exception>
 
 #include "lsp/features.h"
@@ -54,10 +53,9 @@ bool string_member(const json &object, const char *key, std::string &value) {
 
 bool count_member(const json &object, const char *key, std::uint64_t &value) {
     const json *found = member(object, key);
-    if (found == nullptr || !found->is_number_integer() ||
-        (found->is_number_integer() && !found->is_number_unsigned() &&
-         found->get<std::int64_t>() < 0))
-        return false;
+    bool counts = found != nullptr && found->is_number_integer() &&
+                  (found->is_number_unsigned() || found->get<std::int64_t>() >= 0);
+    if (!counts) return false;
     value = found->get<std::uint64_t>();
     return true;
 }
