@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "core/basic/keyword_table.h"
 #include "core/basic/line_text.h"
+#include "core/basic/listing_front.h"
 #include "core/check/check_listing.h"
 #include "core/convert/line_convert.h"
 #include "core/convert/tokenizer.h"
@@ -127,30 +129,44 @@ Renumbered renumber(const std::string &text, const RenumberOptions &options) {
     return renumbered;
 }
 
+namespace {
+
+// The record the converter writes for the line the front read, from its
+// bytes as they stand in the listing's text; empty if it does not convert.
+std::string record_of(const ListingText &listing, const FrontLine &line) {
+    std::size_t end = line.nul != NO_OFFSET ? line.nul : line.end;
+    unsigned char bytes[LINE_BUFFER_SIZE + SCAN_PADDING] = {};
+    int length = 0;
+    for (std::size_t at = line.start; at < end && listing.text[at] != '\n'; at++)
+        if (listing.text[at] != '\r' && length < LONGEST_LINE - 1)
+            bytes[length++] = listing.text[at];
+    bytes[length++] = '\n';
+    unsigned char body[BODY_ROOM];
+    std::int32_t number = 0;
+    int body_length = convert_line_in_memory(bytes, length, body, number);
+    if (body_length < 0) return "";
+    auto stored = static_cast<std::uint32_t>(number);
+    std::string record = {'\xFF', '\xFF', static_cast<char>(stored & 0xFF),
+                          static_cast<char>(stored >> 8 & 0xFF)};
+    record.append(reinterpret_cast<const char *>(body), static_cast<std::size_t>(body_length));
+    record.push_back('\0');
+    return record;
+}
+
+} // namespace
+
 std::string record_of_line(const std::string &text, std::size_t line_start) {
-    std::size_t end = text.find_first_of("\r\n", line_start);
-    if (end == std::string::npos) end = text.size();
     ListingText listing;
     std::string record;
-    if (!read_listing_text(bytes_of(text) + line_start, end - line_start, EncodingChoice::UTF_8,
-                           listing))
-        return record;
-    if (listing.length + 1 <= static_cast<std::size_t>(LONGEST_LINE) &&
-        std::find(listing.text, listing.text + listing.length, 0x00) ==
-            listing.text + listing.length) {
-        unsigned char line[LINE_BUFFER_SIZE + SCAN_PADDING] = {};
-        std::copy(listing.text, listing.text + listing.length, line);
-        line[listing.length] = '\n';
-        unsigned char body[BODY_ROOM];
-        std::int32_t number = 0;
-        int length =
-            convert_line_in_memory(line, static_cast<int>(listing.length) + 1, body, number);
-        if (length >= 0) {
-            auto stored = static_cast<std::uint32_t>(number);
-            record = {'\xFF', '\xFF', static_cast<char>(stored & 0xFF),
-                      static_cast<char>(stored >> 8 & 0xFF)};
-            record.append(reinterpret_cast<const char *>(body), static_cast<std::size_t>(length));
-            record.push_back('\0');
+    if (read_listing_text(bytes_of(text), text.size(), EncodingChoice::UTF_8, listing)) {
+        ListingFront front;
+        auto line = std::make_unique<FrontLine>();
+        start_listing_front(front, listing.text, listing.length);
+        while (read_next_line(front, *line)) {
+            std::size_t start = file_offset(listing, line->start);
+            if (start < line_start) continue;
+            if (start == line_start) record = record_of(listing, *line);
+            break;
         }
     }
     free_listing_text(listing);

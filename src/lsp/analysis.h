@@ -69,8 +69,9 @@ struct Renumbered {
 };
 Renumbered renumber(const std::string &text, const RenumberOptions &options);
 
-// The record the converter writes for the line that starts at line_start:
-// its bytes, or empty if the line does not convert on its own.
+// The record the converter writes for the line that starts at the
+// document's offset line_start, as the converter cuts the listing into
+// lines: its bytes, or empty if the line does not convert on its own.
 std::string record_of_line(const std::string &text, std::size_t line_start);
 
 } // namespace morvane::lsp
