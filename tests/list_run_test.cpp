@@ -138,9 +138,8 @@ Listed listed(const std::string &image, int encoding) {
     morvane_result result;
     morvane_options options{encoding, nullptr};
     unsigned char name[6];
-    int status =
-        morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()), image.size(), "L",
-                          &options, &listing, &length, name, &result);
+    int status = morvane_list_with(reinterpret_cast<const unsigned char *>(image.data()),
+                                   image.size(), "L", &options, &listing, &length, name, &result);
     Listed got{status, result.message, std::string(reinterpret_cast<char *>(listing), length),
                std::string(reinterpret_cast<char *>(name), 6)};
     morvane_free(listing);
@@ -154,29 +153,32 @@ Listed listed(const std::string &image, int encoding) {
 TEST(BrokenImage, ListsItsWholeRecordsWhereverTheBreakFalls) {
     auto record = [](int number, std::size_t letters) {
         return from_hex("FF FF") + std::string{static_cast<char>(number & 0xFF)} +
-               std::string{static_cast<char>(number >> 8)} + "\x95 \"" +
-               std::string(letters, 'A') + "\"" + std::string(1, '\0');
+               std::string{static_cast<char>(number >> 8)} + "\x95 \"" + std::string(letters, 'A') +
+               "\"" + std::string(1, '\0');
     };
     TempDir dir;
     const std::string image_path = dir.path("broken.img"), listing_path = dir.path("out.bas");
     // Lines of 213 bytes, then a long one that breaks off: of 2,000 bytes,
     // whose text passes the first 128 KiB block from 606 lines on (616 fill
     // it); of 140,000, longer than a block and than a UTF-8 line's room; of
-    // 12,000 and 40,000 after 580 lines, passing the block within and beyond
-    // that room.
+    // 12,000 and 40,000 after 580 lines; of 15,000 after 550 lines and of
+    // 30,000 after 500, whose text passes the block within that room and
+    // past it.
     const struct {
         int whole;
         std::size_t letters, kept;
-    } rows[] = {{20, 3000, 2000},  {605, 3000, 2000}, {606, 3000, 2000},  {610, 3000, 2000},
-                {615, 3000, 2000}, {616, 3000, 2000}, {617, 3000, 2000},  {20, 150000, 140000},
-                {0, 150000, 140000}, {580, 30000, 12000}, {580, 60000, 40000}};
+    } rows[] = {{20, 3000, 2000},    {605, 3000, 2000},   {606, 3000, 2000},   {610, 3000, 2000},
+                {615, 3000, 2000},   {616, 3000, 2000},   {617, 3000, 2000},   {20, 150000, 140000},
+                {0, 150000, 140000}, {580, 30000, 12000}, {580, 60000, 40000}, {550, 30000, 15000},
+                {500, 40000, 30000}};
     for (auto [whole, letters, kept] : rows) {
         std::string records;
         for (int number = 100; number < 100 + whole; number++)
             records += record(number, 200);
         std::string listed_whole =
             listed(image_header() + records + image_trailer(), MORVANE_ENCODING_SHIFT_JIS).output;
-        std::string broken = image_header() + records + record(100 + whole, letters).substr(0, kept);
+        std::string broken =
+            image_header() + records + record(100 + whole, letters).substr(0, kept);
         // The byte where the image ran out.
         std::string at_byte = " at byte " + std::to_string(broken.size());
         for (int encoding : {MORVANE_ENCODING_SHIFT_JIS, MORVANE_ENCODING_UTF_8}) {
