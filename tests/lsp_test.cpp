@@ -136,10 +136,11 @@ const FeatureCase FEATURE_CASES[] = {
      {{"textDocument", {{"uri", URI}}},
       {"range",
        {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 2}, {"character", 0}}}}}},
-     // 10 SC OR E = 1 : GOSUB 100 / 20 PRINT "FOR" : GOTO @top
-     parsed(R"({"data":[0,0,2,4,0, 0,3,2,5,0, 0,2,2,0,0, 0,2,1,5,0, 0,1,1,1,0, 0,1,1,4,0,
-                        0,2,5,0,0, 0,6,3,4,0,
-                        1,0,2,4,0, 0,3,5,0,0, 0,6,5,2,0, 0,6,4,0,0, 0,5,4,6,0]})")},
+     // 10 SC OR E = 1 : GOSUB 100 / 20 PRINT "FOR" : GOTO @top; the lines' own
+     // numbers are declarations (1), the one GOSUB names a reference (2)
+     parsed(R"({"data":[0,0,2,4,1, 0,3,2,5,0, 0,2,2,0,0, 0,2,1,5,0, 0,1,1,1,0, 0,1,1,4,0,
+                        0,2,5,0,0, 0,6,3,4,2,
+                        1,0,2,4,1, 0,3,5,0,0, 0,6,5,2,0, 0,6,4,0,0, 0,5,4,6,0]})")},
     {"DefinitionOfAGosubsLine", "textDocument/definition", at(0, 18),
      parsed(
          R"({"uri":"file:///work/game.bas","range":{"start":{"line":4,"character":0},"end":{"line":4,"character":3}}})")},

@@ -12,6 +12,10 @@ namespace morvane::lsp {
 const char *const TOKEN_TYPES[] = {"keyword", "operator", "string",  "comment",
                                    "number",  "variable", "function"};
 const int TOKEN_TYPE_COUNT = sizeof TOKEN_TYPES / sizeof TOKEN_TYPES[0];
+// A line's own number declares the line; a number a statement names refers
+// to one: both are numbers, told apart by these.
+const char *const TOKEN_MODIFIERS[] = {"declaration", "reference"};
+const int TOKEN_MODIFIER_COUNT = sizeof TOKEN_MODIFIERS / sizeof TOKEN_MODIFIERS[0];
 
 namespace {
 
@@ -23,6 +27,14 @@ constexpr std::int32_t TOKEN_THEN = token_named("THEN");
 constexpr std::int32_t SIGN_TOKENS[] = {token_named("+"), token_named("-"), token_named("*"),
                                         token_named("/"), token_named("^"), token_named("<"),
                                         token_named("="), token_named(">")};
+
+// The modifiers' bits, in TOKEN_MODIFIERS' order.
+constexpr std::uint64_t DECLARATION_BIT = 1, REFERENCE_BIT = 2;
+
+std::uint64_t token_modifiers(const Span &item) {
+    if (item.kind == ItemKind::LINE_NUMBER) return DECLARATION_BIT;
+    return item.kind == ItemKind::REFERENCE ? REFERENCE_BIT : 0;
+}
 
 int token_type(const Span &item) {
     switch (item.kind) {
@@ -183,7 +195,7 @@ std::string semantic_token_data(const Context &context, std::size_t from, std::s
             start.line == last.line ? start.character - last.character : start.character;
         const std::uint64_t token[5] = {start.line - last.line, delta_start,
                                         end.character - start.character,
-                                        static_cast<std::uint64_t>(type), 0};
+                                        static_cast<std::uint64_t>(type), token_modifiers(item)};
         // A few million numbers for a large document: written straight, not through printf.
         char *out = numbers;
         for (std::uint64_t number : token) {

@@ -16,6 +16,8 @@ using nlohmann::json;
 // The semantic token types, by their numbers in the legend.
 extern const char *const TOKEN_TYPES[];
 extern const int TOKEN_TYPE_COUNT;
+extern const char *const TOKEN_MODIFIERS[];
+extern const int TOKEN_MODIFIER_COUNT;
 
 struct Context {
     const std::string &uri;

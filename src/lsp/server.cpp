@@ -178,11 +178,14 @@ json initialize(Request &request) {
     json types = json::array();
     for (int i = 0; i < TOKEN_TYPE_COUNT; i++)
         types.push_back(TOKEN_TYPES[i]);
+    json modifiers = json::array();
+    for (int i = 0; i < TOKEN_MODIFIER_COUNT; i++)
+        modifiers.push_back(TOKEN_MODIFIERS[i]);
     return {{"capabilities",
              {{"positionEncoding", utf8 ? "utf-8" : "utf-16"},
               {"textDocumentSync", {{"openClose", true}, {"change", 2}}},
               {"semanticTokensProvider",
-               {{"legend", {{"tokenTypes", types}, {"tokenModifiers", json::array()}}},
+               {{"legend", {{"tokenTypes", types}, {"tokenModifiers", modifiers}}},
                 {"full", true},
                 {"range", true}}},
               {"definitionProvider", true},

@@ -99,6 +99,8 @@ async function session() {
   const legend = capabilities.semanticTokensProvider.legend.tokenTypes;
   for (const type of ['keyword', 'operator', 'string', 'comment', 'number', 'variable'])
     check(legend.includes(type), `the legend holds ${type}`);
+  check(capabilities.semanticTokensProvider.legend.tokenModifiers.join() === 'declaration,reference',
+        'line numbers told apart by the modifiers declaration and reference');
   check(capabilities.semanticTokensProvider.full && capabilities.semanticTokensProvider.range,
         'semantic tokens full and range');
   for (const provider of ['definitionProvider', 'referencesProvider', 'hoverProvider',
