@@ -1,14 +1,16 @@
-// Puts the page together: the template with its style and scripts inline.
-// usage: node web/assemble.cjs PAGE STYLE MODULE TABLES SCRIPT OUTPUT
+// Puts the page together: the template with its style and scripts inline,
+// the worker's script (the core, then what answers the page) as text that
+// the page starts its worker from.
+// usage: node web/assemble.cjs PAGE STYLE CORE WORKER TABLES SCRIPT OUTPUT
 'use strict';
 const fs = require('fs');
-const [page, style, core, tables, script, output] = process.argv.slice(2);
+const [page, style, core, worker, tables, script, output] = process.argv.slice(2);
 const read = (file) => fs.readFileSync(file, 'utf8');
 // A script's text must not close its element early.
-const inline = (file) => read(file).replace(/<\/script/gi, '<\\/script');
+const inline = (text) => text.replace(/<\/script/gi, '<\\/script');
 const html = read(page)
   .replace('/*STYLE*/', () => read(style))
-  .replace('/*MODULE*/', () => inline(core))
-  .replace('/*TABLES*/', () => inline(tables))
-  .replace('/*SCRIPT*/', () => inline(script));
+  .replace('/*WORKER*/', () => inline(read(core) + '\n' + read(worker)))
+  .replace('/*TABLES*/', () => inline(read(tables)))
+  .replace('/*SCRIPT*/', () => inline(read(script)));
 fs.writeFileSync(output, html);

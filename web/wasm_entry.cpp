@@ -14,6 +14,7 @@
 #include "core/list/body_decoder.h"
 #include "core/list/image_name.h"
 #include "core/renum/renumber_listing.h"
+#include "core/text/listing_decoding.h"
 #include "core/text/utf8_listing.h"
 #include "morvane.h"
 
@@ -98,6 +99,31 @@ EMSCRIPTEN_KEEPALIVE void shift_jis_as_text(const unsigned char *data, int size)
     result = static_cast<unsigned char *>(std::malloc(3 * length + 1));
     if (result == nullptr) return;
     result_size = morvane::shift_jis_text_as_utf8(data, length, result, true);
+}
+
+// A listing's text (UTF-8) as the Shift_JIS bytes that spell it, into the
+// result: -1 when done, else the UTF-8 offset of the first character that
+// has no Shift_JIS bytes (nothing in the result), -2 if memory ran out.
+EMSCRIPTEN_KEEPALIVE int listing_as_shift_jis(const unsigned char *data, int size) {
+    start_run();
+    morvane::ListingText text;
+    if (!morvane::read_listing_text(data, static_cast<std::size_t>(size),
+                                    morvane::EncodingChoice::UTF_8, text))
+        return -2;
+    int outcome = -1;
+    for (std::size_t i = 0; i < text.anchor_count && outcome == -1; i++)
+        if (text.anchors[i].width == morvane::OUTSIDE_SET_WIDTH)
+            outcome = static_cast<int>(text.anchors[i].file);
+    if (outcome == -1) {
+        result = static_cast<unsigned char *>(std::malloc(text.length + 1));
+        if (result == nullptr) outcome = -2;
+        else {
+            std::memcpy(result, text.text, text.length);
+            result_size = text.length;
+        }
+    }
+    morvane::free_listing_text(text);
+    return outcome;
 }
 
 // The checker's findings go to findings_text; returns how many there are.
