@@ -1,5 +1,6 @@
 // Puts the page together: the template with its style and scripts inline,
-// the worker's script (the core, then what answers the page) as text that
+// the worker's script (the core, the image's layout, then what answers
+// the page) as text that
 // the page starts its worker from.
 // usage: node web/assemble.cjs PAGE STYLE CORE WORKER TABLES SCRIPT OUTPUT
 'use strict';
@@ -10,7 +11,7 @@ const read = (file) => fs.readFileSync(file, 'utf8');
 const inline = (text) => text.replace(/<\/script/gi, '<\\/script');
 const html = read(page)
   .replace('/*STYLE*/', () => read(style))
-  .replace('/*WORKER*/', () => inline(read(core) + '\n' + read(worker)))
+  .replace('/*WORKER*/', () => inline([core, tables, worker].map(read).join('\n')))
   .replace('/*TABLES*/', () => inline(read(tables)))
   .replace('/*SCRIPT*/', () => inline(read(script)));
 fs.writeFileSync(output, html);

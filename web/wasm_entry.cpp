@@ -116,7 +116,8 @@ EMSCRIPTEN_KEEPALIVE int listing_as_shift_jis(const unsigned char *data, int siz
             outcome = static_cast<int>(text.anchors[i].file);
     if (outcome == -1) {
         result = static_cast<unsigned char *>(std::malloc(text.length + 1));
-        if (result == nullptr) outcome = -2;
+        if (result == nullptr)
+            outcome = -2;
         else {
             std::memcpy(result, text.text, text.length);
             result_size = text.length;

@@ -202,11 +202,21 @@ export function lineNumberAt(state, pos) {
 // The state to keep across reloads, its history with it.
 export const keptState = (view) => view.state.toJSON({ history: historyField });
 
+// The client, with one difference: a notification goes to the transport
+// as its method and parameters, not as JSON, so that a document's text of
+// many megabytes is made JSON in the worker, not on the page's thread.
+class WorkerClient extends LSPClient {
+  notification(method, params) {
+    if (!this.transport) return;
+    this.initializing.then(() => this.transport.notify(method, params));
+  }
+}
+
 // The client and the editor for one document; onFindings(findings,
 // current) hears each publication, current when no change waits unsent.
 // kept: a state kept by keptState, restored with its history.
 export function createEditor({ parent, transport, uri, text, kept, onFindings, keys = [], extensions = [] }) {
-  const client = new LSPClient({
+  const client = new WorkerClient({
     timeout: 60000,
     extensions: [serverCompletion(), hoverTooltips()],
     notificationHandlers: { 'textDocument/publishDiagnostics': diagnosticsHandler(onFindings) },
@@ -240,6 +250,8 @@ export function replaceText(view, text, userEvent) {
   while (start < shorter && old.charCodeAt(start) === text.charCodeAt(start)) start++;
   let end = 0;
   while (end < shorter - start && old.charCodeAt(old.length - 1 - end) === text.charCodeAt(text.length - 1 - end)) end++;
+  // Most of it new (a file opened): the whole is replaced, no copy made.
+  if (text.length - start - end > text.length / 2) [start, end] = [0, 0];
   view.dispatch({
     changes: { from: start, to: old.length - end, insert: text.slice(start, text.length - end) },
     annotations: [isolateHistory.of('full'), Transaction.userEvent.of(userEvent)],

@@ -2,25 +2,22 @@
 // record's head, a token, text, a record's end, the trailer), the record of
 // the caret's line highlighted, and what the byte focused or tapped is,
 // said in a line under the dump. Only the rows in view are built.
-/* global HEADER_LENGTH, RECORD_HEAD_LENGTH, RECORD_START */
+/* global HEADER_LENGTH, RECORD_HEAD_LENGTH */
 
 const KIND_NAMES = ['header', 'head', 'token', 'text', 'end', 'trailer'];
 const [HEADER, HEAD, TOKEN, TEXT, END, TRAILER] = KIND_NAMES.keys();
 
-// An image's records: where each starts, found by their ends alone.
-export function describeImage(bytes, tokens) {
-  const starts = [];
+// An image with where its records start and which of their bytes are
+// tokens, as the worker read them.
+export function describeImage(bytes, starts, tokens) {
   const recordOf = new Map();
-  let at = HEADER_LENGTH;
-  while (at + RECORD_HEAD_LENGTH < bytes.length && bytes[at] === RECORD_START && bytes[at + 1] === RECORD_START) {
-    const end = bytes.indexOf(0, at + RECORD_HEAD_LENGTH);
-    if (end < 0) break;
-    starts.push(at);
-    const line = bytes[at + 2] | (bytes[at + 3] << 8);
-    if (!recordOf.has(line)) recordOf.set(line, at);
-    at = end + 1;
+  for (const start of starts) {
+    const line = bytes[start + 2] | (bytes[start + 3] << 8);
+    if (!recordOf.has(line)) recordOf.set(line, start);
   }
-  return { bytes, tokens, starts: Int32Array.from(starts), recordsEnd: at, recordOf, records: starts.length };
+  const last = starts.length > 0 ? starts[starts.length - 1] : -1;
+  const recordsEnd = last < 0 ? HEADER_LENGTH : bytes.indexOf(0, last + RECORD_HEAD_LENGTH) + 1;
+  return { bytes, tokens, starts, recordsEnd, recordOf, records: starts.length };
 }
 
 // The kind of the byte at an offset, the BASIC line of its record (-1

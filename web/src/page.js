@@ -2,15 +2,17 @@
 // converted into an image shown byte by byte beside its lines, renumbered,
 // saved; images listed back. The core and its language server run in a
 // worker; this thread only edits and shows.
-/* global LEAD_IN_LENGTH, IMAGE_LEAD_IN, RECORD_HEAD_LENGTH */
+/* global LEAD_IN_LENGTH, IMAGE_LEAD_IN */
 import { undo, undoDepth } from '@codemirror/commands';
 import { EditorView } from '@codemirror/view';
 import { startWorker } from './core_link.js';
 import { createEditor, replaceText, keptState, lineNumberAt } from './editor.js';
 import { createHexDump, describeImage } from './hexdump.js';
 import { openStore } from './store.js';
+import { encodeInPieces, decodePieces } from './pieces.js';
 
 const element = (id) => document.getElementById(id);
+const utf8 = new TextDecoder('utf-8');
 const core = startWorker();
 let tokenNames = [];
 core.call('tokenNames').then((names) => { tokenNames = names; });
@@ -90,19 +92,24 @@ function otherTabKept() {
 
 async function keep() {
   if (keptByAnotherTab || !store) return;
-  const text = view.state.doc.toString();
+  const { doc } = view.state;
+  // The state as it is now: the text's pieces are encoded while work goes on.
+  const state = doc.length <= KEPT_HISTORY_LIMIT ? keptState(view) : null;
   const record = {
-    text,
-    state: text.length <= KEPT_HISTORY_LIMIT ? keptState(view) : null,
+    pieces: await encodeInPieces(doc),
+    state,
     listingName: element('listing-name').value,
     opened: opened && { name: opened.name, encoding: opened.encoding },
   };
   const kept = await store.keep(record);
-  element('editor-help').textContent = kept ? KEPT_HELP
-    : 'This browser would not keep this text across reloads: save it to a file.';
+  const help = element('editor-help');
+  help.textContent = kept ? KEPT_HELP : 'This browser would not keep this text across reloads: save it to a file.';
+  // Whether the text as it stands is the one kept.
+  help.dataset.kept = String(kept && view.state.doc === doc);
 }
 
 function keepSoon() {
+  element('editor-help').dataset.kept = 'false';
   clearTimeout(keepTimer);
   keepTimer = setTimeout(keep, 300);
 }
@@ -204,17 +211,13 @@ async function convert() {
     markOutOfDate();
     return;
   }
-  const described = describeImage(result.output, new Uint8Array(0));
+  const described = describeImage(result.output, result.starts, result.tokens);
   offerDownload(link, result.output, name);
   summaryOfImage = `${described.records} line${described.records === 1 ? '' : 's'}, ${result.output.length} bytes, ${name}`;
   element('summary').textContent = summaryOfImage;
+  hexDump.show(described);
+  showCaretLine();
   markOutOfDate();
-  described.tokens = await core.call('recordTokens', result.output, described.starts, RECORD_HEAD_LENGTH);
-  if (convertedDoc === doc) {
-    hexDump.show(described);
-    showCaretLine();
-    markOutOfDate();
-  }
 }
 
 // An image of an older text is never downloaded as if it were this one's:
@@ -294,8 +297,8 @@ async function openListing(name, bytes) {
     element('summary').textContent = `${name} was not opened: it looks like a damaged program image`;
     return;
   }
-  const { encoding, text } = await core.call('open', bytes, element('encoding').value);
-  replaceText(view, text, 'input.open');
+  const { encoding, bytes: text } = await core.call('open', bytes, element('encoding').value);
+  replaceText(view, utf8.decode(text), 'input.open');
   opened = { name, bytes, encoding, doc: view.state.doc };
   element('listing-name').value = name;
   keepSoon();
@@ -304,9 +307,9 @@ async function openListing(name, bytes) {
 // A file opened and not edited since is read anew; typed or edited text stays.
 async function encodingChosen() {
   if (!unedited()) return;
-  const { encoding, text } = await core.call('open', opened.bytes, element('encoding').value);
+  const { encoding, bytes: text } = await core.call('open', opened.bytes, element('encoding').value);
   if (!unedited()) return;
-  replaceText(view, text, 'input.open');
+  replaceText(view, utf8.decode(text), 'input.open');
   opened = { ...opened, encoding, doc: view.state.doc };
 }
 
@@ -367,7 +370,7 @@ function wire() {
 }
 
 async function start() {
-  store = await openStore({ onOtherTab: otherTabKept });
+  store = openStore({ core, onOtherTab: otherTabKept });
   const kept = await store.load();
   if (kept?.listingName) element('listing-name').value = kept.listingName;
   if (kept?.opened) opened = { ...kept.opened, bytes: null, doc: null };
@@ -378,13 +381,15 @@ async function start() {
     parent,
     transport: core.transport,
     uri: 'file:///listing.bas',
-    text: kept?.text ?? FIRST_TEXT,
+    text: kept?.pieces ? decodePieces(kept.pieces) : kept?.text ?? FIRST_TEXT,
     kept: kept?.state,
     onFindings: showFindings,
     keys: [{ key: 'Mod-Enter', run: () => { convert(); return true; } }],
     extensions: [
       EditorView.updateListener.of(editorChanged),
-      EditorView.contentAttributes.of({ 'aria-labelledby': 'listing-label', 'aria-describedby': 'editor-help' }),
+      // tabindex tells checkers what the editable text already is: a place
+      // the keyboard reaches, from which the editor scrolls.
+      EditorView.contentAttributes.of({ 'aria-labelledby': 'listing-label', 'aria-describedby': 'editor-help', tabindex: '0' }),
     ],
   }));
   view.dom.id = 'listing-text';
@@ -392,6 +397,7 @@ async function start() {
   wire();
   // For scripts and tests: the editor, as CodeMirror's own view.
   window.morvane = { view };
+  document.body.dataset.readyAt = String(performance.now());
   document.body.dataset.ready = 'true';
 }
 

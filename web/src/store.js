@@ -1,58 +1,38 @@
-// What the page keeps across reloads, in the browser's IndexedDB, which
-// holds texts of any size the browser will hold: the editor's text (with
-// its history while that is of ordinary size), the listing's file name and
-// the file it was opened from. Other tabs of the page are told of each
-// keeping, so that no tab overwrites another's text unseen.
+// What the page keeps across reloads: the editor's text (with its history
+// while that is of ordinary size), the listing's file name and the file it
+// was opened from. The worker writes it to the browser's IndexedDB, which
+// holds texts of any size the browser will hold, so that writing many
+// megabytes never holds the page up. Other tabs of the page are told of
+// each keeping, so that no tab overwrites another's text unseen.
 
-const DATABASE = 'morvane';
-const STORE = 'kept';
-const KEY = location.pathname;
 // What the page kept before, in local storage: read once, never removed.
 const OLD_KEY = 'morvane:listing:' + location.pathname;
 
-function openDatabase() {
-  return new Promise((resolve, reject) => {
-    const request = indexedDB.open(DATABASE, 1);
-    request.onupgradeneeded = () => request.result.createObjectStore(STORE);
-    request.onsuccess = () => resolve(request.result);
-    request.onerror = () => reject(request.error);
-  });
-}
+// Each keeping is told to the other tabs through local storage's events,
+// which reach every tab of a page opened from a file.
+const TOLD_KEY = 'morvane:kept:' + location.pathname;
 
-function inStore(database, mode, work) {
-  return new Promise((resolve, reject) => {
-    const transaction = database.transaction(STORE, mode);
-    const request = work(transaction.objectStore(STORE));
-    transaction.oncomplete = () => resolve(request.result);
-    transaction.onerror = () => reject(transaction.error);
-    transaction.onabort = () => reject(transaction.error);
-  });
-}
-
-export async function openStore({ onOtherTab }) {
+export function openStore({ core, onOtherTab }) {
   const tab = Math.random().toString(36).slice(2);
-  const channel = typeof BroadcastChannel === 'function' ? new BroadcastChannel('morvane:' + KEY) : null;
-  if (channel) channel.onmessage = ({ data }) => { if (data.kept && data.tab !== tab) onOtherTab(); };
-  let database = null;
-  try { database = await openDatabase(); } catch { /* kept nothing: the page still works */ }
+  window.addEventListener('storage', (event) => {
+    if (event.key === TOLD_KEY && event.newValue && !event.newValue.startsWith(tab + ' ')) onOtherTab();
+  });
   return {
     async load() {
-      let kept = null;
-      if (database) kept = await inStore(database, 'readonly', (store) => store.get(KEY)).catch(() => null);
+      const kept = await core.call('load', location.pathname).catch(() => null);
       if (kept) return kept;
       try {
         const text = localStorage.getItem(OLD_KEY);
         return text === null ? null : { text };
       } catch { return null; }
     },
-    // True once kept; false if the browser would not keep it.
+    // True once kept; false if the browser would not keep it. The
+    // record's pieces are handed over to the worker.
     async keep(record) {
-      if (!database) return false;
-      try {
-        await inStore(database, 'readwrite', (store) => store.put(record, KEY));
-      } catch { return false; }
-      if (channel) channel.postMessage({ kept: true, tab });
-      return true;
+      const kept = await core.callHandingOver('keep', record.pieces.map((p) => p.buffer), location.pathname, record)
+        .catch(() => false);
+      if (kept) try { localStorage.setItem(TOLD_KEY, `${tab} ${Date.now()}`); } catch { /* no other tab hears */ }
+      return kept;
     },
   };
 }

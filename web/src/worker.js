@@ -3,7 +3,7 @@
 // message come in: a language server message ({lsp: body}), answered with
 // the server's own messages, and a call of the core ({id, call, args}),
 // answered with {id, result}.
-/* global createMorvane */
+/* global createMorvane, HEADER_LENGTH, RECORD_HEAD_LENGTH, RECORD_START */
 
 const corePromise = createMorvane();
 let core = null;
@@ -59,16 +59,29 @@ function textOf(bytes, encoding) {
   return utf8.decode(resultBytes());
 }
 
+// Where an image's records start, found by their ends alone.
+function recordStarts(image) {
+  const starts = [];
+  let at = HEADER_LENGTH;
+  while (at + RECORD_HEAD_LENGTH < image.length && image[at] === RECORD_START && image[at + 1] === RECORD_START) {
+    const end = image.indexOf(0, at + RECORD_HEAD_LENGTH);
+    if (end < 0) break;
+    starts.push(at);
+    at = end + 1;
+  }
+  return Int32Array.from(starts);
+}
+
 // What each byte of the image's records is (1 a token, 0 anything else),
 // the record starts given: the core reads each body as the lister does.
-function recordTokens(image, starts, headLength) {
+function recordTokens(image, starts) {
   const tokens = new Uint8Array(image.length);
   const data = copyIn(image);
   const kinds = core._malloc(Math.max(image.length, 1));
   core.HEAPU8.fill(0, kinds, kinds + image.length);
   try {
     for (const start of starts) {
-      const body = start + headLength;
+      const body = start + RECORD_HEAD_LENGTH;
       const end = image.indexOf(0, body);
       core._record_byte_kinds(data + body, end - body, kinds + body);
     }
@@ -81,15 +94,24 @@ function recordTokens(image, starts, headLength) {
 }
 
 const calls = {
+  // The text as UTF-8 bytes, which the page decodes: handed over whole,
+  // they cost its thread no copy.
   open(bytes, choice) {
     const encoding = choice === 'auto' ? encodingOf(bytes) : choice;
-    return { encoding, text: textOf(bytes, encoding) };
+    if (encoding === 'utf-8') return { encoding, bytes };
+    withBytes(bytes, (data, size) => core._shift_jis_as_text(data, size));
+    return { encoding, bytes: resultBytes() };
   },
   textOf,
   convert(name, bytes, encoding, imageName) {
     const status = withStrings([name, imageName], (namePointer, imagePointer) =>
       withBytes(bytes, (data, size) => core._convert_listing_bytes(namePointer, data, size, ENCODING_CODE[encoding], imagePointer)));
-    return { status, output: resultBytes(), message: core.UTF8ToString(core._result_message()) };
+    const output = resultBytes();
+    const message = core.UTF8ToString(core._result_message());
+    if (status !== 0) return { status, output, message };
+    // The records and their tokens come along, for the page to show each byte.
+    const starts = recordStarts(output);
+    return { status, output, message, starts, tokens: recordTokens(output, starts) };
   },
   list(name, bytes) {
     const status = withStrings([name], (namePointer) =>
@@ -116,8 +138,40 @@ const calls = {
     if (outside >= 0) return { outside: utf8.decode(bytes.subarray(0, outside)).length };
     return { bytes: resultBytes() };
   },
-  recordTokens,
   tokenNames: () => Array.from({ length: 256 }, (_, b) => core.UTF8ToString(core._token_name_of(b))),
+};
+
+// --- What the page keeps across reloads, in IndexedDB ---
+
+const DATABASE = 'morvane';
+const STORE = 'kept';
+let database = null;
+
+function openDatabase() {
+  database ??= new Promise((resolve, reject) => {
+    const request = indexedDB.open(DATABASE, 1);
+    request.onupgradeneeded = () => request.result.createObjectStore(STORE);
+    request.onsuccess = () => resolve(request.result);
+    request.onerror = () => reject(request.error);
+  });
+  return database;
+}
+
+async function inStore(mode, work) {
+  const opened = await openDatabase();
+  return new Promise((resolve, reject) => {
+    const transaction = opened.transaction(STORE, mode);
+    const request = work(transaction.objectStore(STORE));
+    transaction.oncomplete = () => resolve(request.result);
+    transaction.onerror = () => reject(transaction.error);
+    transaction.onabort = () => reject(transaction.error);
+  });
+}
+
+calls.load = (key) => inStore('readonly', (store) => store.get(key));
+calls.keep = async (key, record) => {
+  await inStore('readwrite', (store) => store.put(record, key));
+  return true;
 };
 
 // --- The language server ---
@@ -148,8 +202,16 @@ function drain() {
   draining = false;
 }
 
-onmessage = async ({ data }) => {
+onmessage = async (event) => {
+  let { data } = event;
   core = await corePromise;
+  if (data.notify !== undefined) {
+    // The texts come as bytes, in the order the page took them.
+    const { method, params, pieces } = data.notify;
+    const texts = [params.textDocument, ...(params.contentChanges ?? [])].filter((t) => typeof t?.text === 'string');
+    texts.forEach((t, i) => { t.text = pieces[i].map((piece) => utf8.decode(piece)).join(''); });
+    data = { lsp: JSON.stringify({ jsonrpc: '2.0', method, params }) };
+  }
   if (data.lsp !== undefined) {
     waiting.push(data.lsp);
     // Messages that came meanwhile are taken before anything is published.
@@ -160,8 +222,9 @@ onmessage = async ({ data }) => {
     return;
   }
   try {
-    const result = calls[data.call](...data.args);
-    const transfer = [result?.output?.buffer, result?.bytes?.buffer, result instanceof Uint8Array ? result.buffer : null].filter(Boolean);
+    const result = await calls[data.call](...data.args);
+    const transfer = ['output', 'bytes', 'starts', 'tokens'].map((part) => result?.[part]?.buffer).filter(Boolean);
+    for (const piece of result?.pieces ?? []) transfer.push(piece.buffer);
     postMessage({ id: data.id, result }, transfer);
   } catch (failure) {
     postMessage({ id: data.id, error: String(failure && failure.message ? failure.message : failure) });
