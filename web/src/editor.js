@@ -45,9 +45,15 @@ const tokenMarks = StateField.define({
   provide: (field) => EditorView.decorations.from(field),
 });
 
+// One mark a class, and the class of each mark.
 const markCache = new Map();
+const classOfMark = new Map();
 const markOf = (className) => {
-  if (!markCache.has(className)) markCache.set(className, Decoration.mark({ class: className }));
+  if (!markCache.has(className)) {
+    const mark = Decoration.mark({ class: className });
+    markCache.set(className, mark);
+    classOfMark.set(mark, className);
+  }
   return markCache.get(className);
 };
 
@@ -192,7 +198,7 @@ export function lineNumberAt(state, pos) {
   const line = state.doc.lineAt(pos);
   let number = -1;
   state.field(tokenMarks).between(line.from, line.to, (from, to, mark) => {
-    if (mark.spec.class !== 'mv-line-number') return undefined;
+    if (classOfMark.get(mark) !== 'mv-line-number') return undefined;
     number = Number(state.doc.sliceString(from, to)) % 65536;
     return false;
   });
