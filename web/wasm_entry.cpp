@@ -9,7 +9,6 @@
 #include <emscripten/emscripten.h>
 
 #include "core/basic/keyword_table.h"
-#include "core/check/check_listing.h"
 #include "core/io/memory_sink.h"
 #include "core/list/body_decoder.h"
 #include "core/list/image_name.h"
@@ -125,18 +124,6 @@ EMSCRIPTEN_KEEPALIVE int listing_as_shift_jis(const unsigned char *data, int siz
     }
     morvane::free_listing_text(text);
     return outcome;
-}
-
-// The checker's findings go to findings_text; returns how many there are.
-EMSCRIPTEN_KEEPALIVE int check_listing_bytes(unsigned char *data, int size, int encoding) {
-    start_run();
-    std::uint64_t count = 0;
-    morvane::ListingText text;
-    auto choice = static_cast<morvane::EncodingChoice>(encoding);
-    if (!morvane::read_listing_text(data, static_cast<std::size_t>(size), choice, text)) return -1;
-    morvane::check_listing(text, {gather_finding, nullptr}, count);
-    morvane::free_listing_text(text);
-    return static_cast<int>(count);
 }
 
 // Renumbers into the result, in the encoding it read, the findings to

@@ -102,7 +102,6 @@ const calls = {
     withBytes(bytes, (data, size) => core._shift_jis_as_text(data, size));
     return { encoding, bytes: resultBytes() };
   },
-  textOf,
   convert(name, bytes, encoding, imageName) {
     const status = withStrings([name, imageName], (namePointer, imagePointer) =>
       withBytes(bytes, (data, size) => core._convert_listing_bytes(namePointer, data, size, ENCODING_CODE[encoding], imagePointer)));
